@@ -1,0 +1,86 @@
+/*
+ * Kovadel: the data-access library of VELKINDEX.
+ *
+ * Every function returns a 32-bit signed integer: non-zero when it succeeded
+ * (for the single-record look-ups: found), 0 when it failed or found nothing.
+ * FileLineCount returns the line count, or -1 when the file cannot be read.
+ * On failure a one-line reason (ANSI, blank-padded) is written into
+ * StatusText1 of the CallStatus; on success StatusText1 is blank.
+ *
+ * Text arguments are NUL-terminated ANSI text. A record argument points to the
+ * record's single form (see layout.h); `status` points to a CallStatus.
+ * The ANSI code page is Windows-1252 unless VELKINDEX_CODEPAGE names another
+ * single-byte code page.
+ */
+#ifndef KOVADEL_KOVADEL_H
+#define KOVADEL_KOVADEL_H
+
+#include <stdint.h>
+
+#include "kovadel/layout.h"
+#include "kovadel/safearray.h"
+
+#if defined(_WIN32)
+#if defined(KOVADEL_BUILD)
+#define KOVADEL_API __declspec(dllexport)
+#else
+#define KOVADEL_API __declspec(dllimport)
+#endif
+#else
+#define KOVADEL_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Session */
+KOVADEL_API int32_t StartVelk(const char* path, const char* user, const char* password);
+KOVADEL_API int32_t EndVelk(void);
+/* Copies the reason of the last failure (StartVelk's included) into `buffer`
+ * as NUL-terminated ANSI text, cut to `size` - 1 bytes; returns its full
+ * length in bytes (0 when the last call succeeded). */
+KOVADEL_API int32_t VelkLastError(char* buffer, int32_t size);
+
+/* Text files */
+KOVADEL_API int32_t FileLineCount(const char* path);
+
+/* SQL text: exactly one statement */
+KOVADEL_API int32_t ExecuteQuery(const char* sql, void* status);
+
+/* Modules */
+KOVADEL_API int32_t GetModules(SAFEARRAY** list, void* status);
+KOVADEL_API int32_t GetModule(void* record, void* status);
+KOVADEL_API int32_t InsertModule(void* record, void* status);
+KOVADEL_API int32_t DeleteModules(void* record, void* status);
+
+/* Topics */
+KOVADEL_API int32_t InsertTopic(void* record, void* status);
+KOVADEL_API int32_t GetTopic(void* record, void* status);
+KOVADEL_API int32_t SetTopic(void* record, void* status);
+KOVADEL_API int32_t DeleteTopics(void* record, void* status);
+
+/* Coding systems and codes */
+KOVADEL_API int32_t GetCodingSystems(SAFEARRAY** list, void* status);
+KOVADEL_API int32_t GetCodingSystem(void* record, void* status);
+KOVADEL_API int32_t InsertCode(void* record, void* status);
+KOVADEL_API int32_t SetCode(void* record, void* status);
+KOVADEL_API int32_t DeleteCodes(void* record, void* status);
+
+/* Defaults */
+KOVADEL_API int32_t GetPatEdDefaults(void* record, void* status);
+KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status);
+
+/* Units of work. Units nest: only the outermost commit writes; a roll-back at
+ * any depth undoes the whole outer unit, and every data operation then fails
+ * until the outermost unit has been ended. Outside a unit each operation is
+ * atomic on its own. */
+KOVADEL_API int32_t BeginUnit(void* status);
+KOVADEL_API int32_t CommitUnit(void* status);
+KOVADEL_API int32_t RollbackUnit(void* status);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KOVADEL_KOVADEL_H */

@@ -1,0 +1,59 @@
+// The operations of the data-access library, as the program calls them.
+//
+// Externals is the seam between the handlers and the library: the program
+// binds the real library (KovadelLibrary), tests substitute a recording
+// stand-in. Records pass by reference and every field is in-out; the two
+// list operations take a vector that the caller sizes to one element (the
+// filter) and that the call replaces by the rows found.
+#pragma once
+
+#include "store/Structures.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+// A library or function that cannot be bound. The message names it.
+class ExternalsError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class Externals {
+public:
+    virtual ~Externals() = default;
+
+    virtual int32_t StartVelk(const QString& path, const QString& user, const QString& password) = 0;
+    virtual int32_t EndVelk() = 0;
+    virtual int32_t FileLineCount(const QString& path) = 0;
+    virtual int32_t ExecuteQuery(const QString& sql, CallStatus& status) = 0;
+
+    virtual int32_t GetModules(std::vector<ModuleRecord>& list, CallStatus& status) = 0;
+    virtual int32_t GetModule(ModuleRecord& record, CallStatus& status) = 0;
+    virtual int32_t InsertModule(ModuleRecord& record, CallStatus& status) = 0;
+    virtual int32_t DeleteModules(ModuleRecord& record, CallStatus& status) = 0;
+
+    virtual int32_t InsertTopic(TopicRecord& record, CallStatus& status) = 0;
+    virtual int32_t GetTopic(TopicRecord& record, CallStatus& status) = 0;
+    virtual int32_t SetTopic(TopicRecord& record, CallStatus& status) = 0;
+    virtual int32_t DeleteTopics(TopicRecord& record, CallStatus& status) = 0;
+
+    virtual int32_t GetCodingSystems(std::vector<CodingSystemRecord>& list, CallStatus& status) = 0;
+    virtual int32_t GetCodingSystem(CodingSystemRecord& record, CallStatus& status) = 0;
+    virtual int32_t InsertCode(CodeRecord& record, CallStatus& status) = 0;
+    virtual int32_t SetCode(CodeRecord& record, CallStatus& status) = 0;
+    virtual int32_t DeleteCodes(CodeRecord& record, CallStatus& status) = 0;
+
+    virtual int32_t GetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status) = 0;
+    virtual int32_t SetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status) = 0;
+
+    // Units of work (nesting; only the outermost commit writes).
+    virtual int32_t BeginUnit(CallStatus& status) = 0;
+    virtual int32_t CommitUnit(CallStatus& status) = 0;
+    virtual int32_t RollbackUnit(CallStatus& status) = 0;
+
+    // Why the last call failed (StartVelk's too); empty when it succeeded.
+    virtual QString LastError() = 0;
+};
