@@ -14,6 +14,10 @@ struct MainVariables {
     QString BatchFileDir;    // first part of the batch input file's path
     QString BatchFileName;   // second part, appended with nothing in between
 
+    // True while the start-up runs a batch action: nobody is at the screen,
+    // so a handler reports a missing input instead of passing over it.
+    bool BatchRun = false;
+
     // The topic being stored by the topic-index builder; they outlive a build.
     int32_t CurTopicID = 0;
     int32_t CurParentID = 0;

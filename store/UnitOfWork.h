@@ -1,0 +1,56 @@
+// One unit of work of the data-access library, ended on every path.
+//
+// begin() opens the unit; commit() ends it with a commit; a unit that is
+// still open when the object goes away is rolled back. Units nest in the
+// library: inside an outer unit, only the outermost commit writes.
+#pragma once
+
+#include "store/Externals.h"
+
+class UnitOfWork {
+public:
+    explicit UnitOfWork(Externals& store) : m_store(store) { }
+    ~UnitOfWork() { rollback(); }
+    UnitOfWork(const UnitOfWork&) = delete;
+    UnitOfWork& operator=(const UnitOfWork&) = delete;
+
+    // False (with the library's reason in error()) when the unit cannot be
+    // opened, for instance because another process holds the database.
+    bool begin()
+    {
+        CallStatus status;
+        m_open = m_store.BeginUnit(status) != 0;
+        if (!m_open)
+            m_error = m_store.LastError();
+        return m_open;
+    }
+
+    bool commit()
+    {
+        if (!m_open)
+            return false;
+        CallStatus status;
+        m_open = false;
+        if (m_store.CommitUnit(status) != 0)
+            return true;
+        m_error = m_store.LastError();
+        return false;
+    }
+
+    void rollback()
+    {
+        if (!m_open)
+            return;
+        CallStatus status;
+        m_open = false;
+        m_store.RollbackUnit(status);
+    }
+
+    bool isOpen() const { return m_open; }
+    const QString& error() const { return m_error; }
+
+private:
+    Externals& m_store;
+    bool m_open = false;
+    QString m_error;
+};
