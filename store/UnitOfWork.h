@@ -10,7 +10,16 @@
 class UnitOfWork {
 public:
     explicit UnitOfWork(Externals& store) : m_store(store) { }
-    ~UnitOfWork() { rollback(); }
+    ~UnitOfWork()
+    {
+        // A library that cannot roll back (it lost a function, say) must not
+        // end the program from a destructor; SQLite undoes an open unit when
+        // the connection closes.
+        try {
+            rollback();
+        } catch (...) {
+        }
+    }
     UnitOfWork(const UnitOfWork&) = delete;
     UnitOfWork& operator=(const UnitOfWork&) = delete;
 

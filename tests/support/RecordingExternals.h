@@ -15,9 +15,14 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct RecordedCall {
+    RecordedCall(std::string name, QString argument = QString()) // NOLINT: built from a name in the calls below
+        : op(std::move(name)), text(std::move(argument))
+    {
+    }
     std::string op;
     QString text; // path or SQL text
     std::optional<ModuleRecord> module;
@@ -209,9 +214,10 @@ public:
     int32_t CommitUnit(CallStatus& status) override
     {
         calls.push_back({"CommitUnit"});
-        if (unitDepth > 0 && --unitDepth == 0)
+        const int32_t rc = result("CommitUnit", 1, &status);
+        if (unitDepth > 0 && --unitDepth == 0 && rc)
             ++commits;
-        return result("CommitUnit", 1, &status);
+        return rc;
     }
     int32_t RollbackUnit(CallStatus& status) override
     {

@@ -1,0 +1,216 @@
+#include "app/Startup.h"
+
+#include "app/CommandLine.h"
+#include "coding/CmdClear.h"
+#include "coding/CmdLoad.h"
+#include "coding/LoadCodingDescription.h"
+#include "store/UnitOfWork.h"
+#include "topics/BuildTopic.h"
+#include "topics/ClearTopic.h"
+
+namespace {
+
+void fillCodeList(PatEdContext& ctx)
+{
+    CallStatus status;
+    std::vector<CodingSystemRecord> systems(1);
+    ctx.store.GetCodingSystems(systems, status);
+    for (const CodingSystemRecord& system : systems)
+        ctx.ui.addListItem(ListName::CodeList, system.CodingSystemName.trimmed());
+}
+
+// Appends the name to the list and selects it, so that the list's text is the name.
+void selectName(PatEdContext& ctx, ListName list, const QString& name)
+{
+    ctx.ui.addListItem(list, name);
+    ctx.ui.setListText(list, name);
+}
+
+// Re-creates the module: clears it with its index, inserts it anew, makes it
+// the default module when none is set, and builds its index.
+bool topicCreate(PatEdContext& ctx, const CommandLinePlan& plan)
+{
+    selectName(ctx, ListName::ModuleList, plan.name);
+    if (!ClearTopic_Click(ctx))
+        return false;
+    selectName(ctx, ListName::ModuleList, plan.name);
+
+    CallStatus status;
+    ModuleRecord module;
+    module.ModuleID = 0;
+    module.ModuleName = plan.name;
+    module.DirectoryPrefix = plan.prefix;
+    if (!ctx.store.InsertModule(module, status)) {
+        ctx.ui.messageBox(
+            QStringLiteral("The module \"%1\" could not be stored: %2").arg(plan.name, ctx.store.LastError()));
+        return false;
+    }
+
+    PatEdDefaultsRecord defaults;
+    defaults.DefaultsKey = QStringLiteral("   ");
+    if (!ctx.store.GetPatEdDefaults(defaults, status)) {
+        ctx.ui.messageBox(QStringLiteral("The defaults could not be read: %1").arg(ctx.store.LastError()));
+        return false;
+    }
+    if (defaults.DefaultModule.trimmed().isEmpty()) {
+        defaults.DefaultModule = plan.name;
+        if (!ctx.store.SetPatEdDefaults(defaults, status)) {
+            ctx.ui.messageBox(QStringLiteral("The default module could not be set: %1").arg(ctx.store.LastError()));
+            return false;
+        }
+    }
+    return BuildTopic_Click(ctx);
+}
+
+bool topicDelete(PatEdContext& ctx, const CommandLinePlan& plan)
+{
+    selectName(ctx, ListName::ModuleList, plan.name);
+    int deleted = 0;
+    if (!ClearTopic_Click(ctx, &deleted))
+        return false;
+    if (deleted == 0) {
+        ctx.ui.messageBox(QStringLiteral("No module named \"%1\" is in the database; nothing was deleted.").arg(plan.name));
+        return false;
+    }
+    return true;
+}
+
+bool codeCreate(PatEdContext& ctx, const CommandLinePlan& plan)
+{
+    selectName(ctx, ListName::CodeList, plan.name);
+    if (!CmdClear_Click(ctx))
+        return false;
+    selectName(ctx, ListName::CodeList, plan.name);
+    return CmdLoad_Click(ctx);
+}
+
+bool codeDelete(PatEdContext& ctx, const CommandLinePlan& plan)
+{
+    selectName(ctx, ListName::CodeList, plan.name);
+    return CmdClear_Click(ctx);
+}
+
+bool codeDescription(PatEdContext& ctx, const CommandLinePlan& plan)
+{
+    selectName(ctx, ListName::CodeList, plan.name);
+    return LoadCodingDescription(ctx, ctx.ui.listText(ListName::CodeList));
+}
+
+QString missingNameMessage(BatchAction action)
+{
+    switch (action) {
+    case BatchAction::TopicCreate:
+    case BatchAction::TopicDelete:
+        return QStringLiteral("No module name was given on the command line.");
+    default:
+        return QStringLiteral("No coding system name was given on the command line.");
+    }
+}
+
+// Runs one batch action as one unit of work: it is stored whole or not at all.
+bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan)
+{
+    if (plan.name.isEmpty()) {
+        ctx.ui.messageBox(missingNameMessage(plan.action));
+        return false;
+    }
+    UnitOfWork unit(ctx.store);
+    if (!unit.begin()) {
+        ctx.ui.messageBox(QStringLiteral("The database %1 could not be changed: %2").arg(ctx.vars.DbPath, unit.error()));
+        return false;
+    }
+    bool ok = false;
+    switch (plan.action) {
+    case BatchAction::TopicCreate:
+        ok = topicCreate(ctx, plan);
+        break;
+    case BatchAction::TopicDelete:
+        ok = topicDelete(ctx, plan);
+        break;
+    case BatchAction::CodeCreate:
+        ok = codeCreate(ctx, plan);
+        break;
+    case BatchAction::CodeDelete:
+        ok = codeDelete(ctx, plan);
+        break;
+    case BatchAction::CodeDescription:
+        ok = codeDescription(ctx, plan);
+        break;
+    case BatchAction::None:
+        break;
+    }
+    if (!ok)
+        return false; // the unit rolls back as it goes
+    if (!unit.commit()) {
+        ctx.ui.messageBox(QStringLiteral("The changes could not be saved to %1: %2").arg(ctx.vars.DbPath, unit.error()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+StartupOutcome Form_Load(PatEdContext& ctx, const QString& commandLine)
+{
+    MainVariables& v = ctx.vars;
+    StartupOutcome outcome;
+    const CommandLinePlan plan = planCommandLine(commandLine);
+
+    // 1-2. The database: from the command line, or chosen in the dialog.
+    v.DbPath = plan.dbPath;
+    if (v.DbPath.isEmpty()) {
+        OpenFileDialog& dialog = ctx.ui.commonDialog();
+        dialog.setFilter(QStringLiteral("DB File (*.mdb)|*.mdb"));
+        dialog.setFilterIndex(2);
+        dialog.showOpen();
+        v.DbPath = dialog.fileName();
+    }
+
+    // 3. Mode word and verb.
+    v.RunMode = plan.runMode;
+    v.RunAction = plan.runAction;
+
+    try {
+        // 4. Open the database.
+        if (v.DbPath.isEmpty()) {
+            ctx.ui.messageBox(QStringLiteral("No database was chosen. Start VELKINDEX again and choose a database "
+                                             "file, or name one on the command line."));
+            outcome.exitStatus = kExitCannotStart;
+            return outcome;
+        }
+        if (!ctx.store.StartVelk(v.DbPath, QStringLiteral("ADMIN"), QString())) {
+            ctx.ui.messageBox(QStringLiteral("The database %1 could not be opened: %2. Check the path and the file's "
+                                             "permissions, then start VELKINDEX again.")
+                                  .arg(v.DbPath, ctx.store.LastError()));
+            outcome.exitStatus = kExitCannotStart;
+            return outcome;
+        }
+        outcome.databaseOpen = true;
+
+        // 5-6. Both lists from the database.
+        refillModuleList(ctx);
+        ctx.ui.clearList(ListName::CodeList);
+        fillCodeList(ctx);
+
+        // 7. Dispatch.
+        v.RunMode = runModeFor(plan.runMode);
+        if (plan.action == BatchAction::None) {
+            outcome.showWindow = true;
+            return outcome;
+        }
+        v.BatchTargetName = plan.name;
+        v.BatchFileDir = plan.fileDir;
+        v.BatchFileName = plan.fileName;
+        v.BatchRun = true;
+        const bool ok = runBatchAction(ctx, plan);
+        v.BatchRun = false;
+        outcome.exitStatus = ok ? kExitOk : kExitFailed;
+    } catch (const ExternalsError& error) {
+        // The library or one of its functions is missing: nothing can be done.
+        ctx.ui.messageBox(QString::fromUtf8(error.what()));
+        v.BatchRun = false;
+        outcome.showWindow = false;
+        outcome.exitStatus = kExitCannotStart;
+    }
+    return outcome;
+}

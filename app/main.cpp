@@ -1,0 +1,110 @@
+// velkindex: maintains the index data of a patient-education library.
+//
+// velkindex [database [topic|code [verb [name [argument ...]]]]]
+//
+// Without an action the main window opens; with one (topic create, topic
+// delete, code create, code delete, code description) the action runs
+// without showing the main window, and the exit status tells how it went.
+#include "app/CommandLine.h"
+#include "app/HeadlessShell.h"
+#include "app/PatEdConfig.h"
+#include "app/Startup.h"
+#include "app/WindowCommands.h"
+#include "store/KovadelLibrary.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// The program's arguments joined by single spaces: the same tokens as the raw
+// argument text, since no token can contain a space.
+QString argumentText(int argc, char** argv)
+{
+    QStringList words;
+    for (int i = 1; i < argc; ++i)
+        words << QString::fromLocal8Bit(argv[i]);
+    return words.join(u' ');
+}
+
+bool displayAvailable()
+{
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform)
+        return true;
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+// A batch run without a display: no windows at all.
+int runHeadless(int argc, char** argv, const QString& commandLine)
+{
+    QCoreApplication app(argc, argv);
+    MainVariables vars;
+    HeadlessShell shell(stderr, nullptr);
+    KovadelLibrary library;
+    PatEdContext ctx {vars, shell, library};
+    const StartupOutcome outcome = Form_Load(ctx, commandLine);
+    if (outcome.databaseOpen)
+        library.EndVelk();
+    return outcome.exitStatus;
+}
+
+int runWithWindows(int argc, char** argv, const QString& commandLine, bool batch)
+{
+    // A batch run must end even when the display named in the environment
+    // cannot be reached: fall back to drawing off screen.
+    if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb;wayland;offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VELKINDEX"));
+
+    MainVariables vars;
+    KovadelLibrary library;
+    int status = kExitOk;
+    {
+        PatEdConfig window;
+        PatEdContext ctx {vars, window, library};
+        if (batch) {
+            // Nobody is at the screen: messages go to stderr and never wait.
+            window.setMessageSink([](const QString& text) {
+                std::fprintf(stderr, "velkindex: %s\n", qPrintable(text));
+                std::fflush(stderr);
+            });
+        }
+        window.setCommands(windowCommands(ctx));
+        const StartupOutcome outcome = Form_Load(ctx, commandLine);
+        status = outcome.exitStatus;
+        if (outcome.showWindow) {
+            window.show();
+            QApplication::exec();
+        }
+        // Form_Terminate: the database is closed once, at the end.
+        if (outcome.databaseOpen)
+            library.EndVelk();
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QString commandLine = argumentText(argc, argv);
+    const CommandLinePlan plan = planCommandLine(commandLine);
+    const bool batch = plan.action != BatchAction::None;
+
+    if (!displayAvailable()) {
+        if (batch)
+            return runHeadless(argc, argv, commandLine);
+        std::fprintf(stderr,
+                     "velkindex: no display is available for the window. Run it on a desktop, or give a batch "
+                     "action such as: velkindex DATABASE topic create NAME PREFIX DIR FILE\n");
+        return kExitCannotStart;
+    }
+    return runWithWindows(argc, argv, commandLine, batch);
+}

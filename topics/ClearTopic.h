@@ -1,0 +1,13 @@
+#pragma once
+
+#include "app/PatEdContext.h"
+
+// Deletes the module selected in ModuleList together with its whole topic
+// index, then refills ModuleList from the database. Returns false when it
+// failed (the operator has been told). `deleted`, when given, receives the
+// number of modules deleted.
+bool ClearTopic_Click(PatEdContext& ctx, int* deleted = nullptr);
+
+// Empties ModuleList and appends every module's trimmed name, in the order the
+// database returns them.
+void refillModuleList(PatEdContext& ctx);
