@@ -3,7 +3,7 @@
 // Every call is appended to `calls` with a copy of what the caller sent (the
 // record as it was when the call was made). The results come from a small
 // in-memory model that tests fill beforehand: `modules`, `codingSystems` and
-// `topicIdForGetTopic`; `failOp` makes one named operation fail (result 0,
+// `topicIdForGetTopic` (InsertModule and DeleteModules change `modules`); `failOp` makes one named operation fail (result 0,
 // StatusText1 set). Per-operation hooks can replace the default behaviour.
 #pragma once
 
@@ -11,6 +11,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -138,14 +139,25 @@ public:
         RecordedCall call {"InsertModule"};
         call.module = record;
         calls.push_back(call);
-        return result("InsertModule", 1, &status);
+        const int32_t rc = result("InsertModule", 1, &status);
+        if (rc) {
+            ModuleRecord stored = record;
+            stored.ModuleID = 1;
+            for (const auto& m : modules)
+                stored.ModuleID = std::max(stored.ModuleID, m.ModuleID + 1);
+            modules.push_back(stored);
+        }
+        return rc;
     }
     int32_t DeleteModules(ModuleRecord& record, CallStatus& status) override
     {
         RecordedCall call {"DeleteModules"};
         call.module = record;
         calls.push_back(call);
-        return result("DeleteModules", 1, &status);
+        const int32_t rc = result("DeleteModules", 1, &status);
+        if (rc && record.ModuleID != -1)
+            std::erase_if(modules, [&](const ModuleRecord& m) { return m.ModuleID == record.ModuleID; });
+        return rc;
     }
     int32_t InsertTopic(TopicRecord& record, CallStatus& status) override { return topicCall("InsertTopic", record, status); }
     int32_t GetTopic(TopicRecord& record, CallStatus& status) override

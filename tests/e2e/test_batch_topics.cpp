@@ -1,0 +1,162 @@
+// Batch "topic" runs of the executable on a real database, read back with an
+// independent SQLite connection.
+#include "support/BatchRunner.h"
+#include "support/SqliteReader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct BatchTopics : ::testing::Test {
+    QTemporaryDir dir;
+    QString db;
+    QString idx;
+
+    void SetUp() override
+    {
+        db = dir.filePath(QStringLiteral("velk.db"));
+        idx = dir.path() + u'/';
+        write(QStringLiteral("adult.txt"), "Adult Health\r\n  Asthma~asthma.pdf~\r\n  Diabetes~diabetes.doc~\r\n"
+                                           "    Insulin~insulin.pdf~\r\nChild Health\r\n");
+    }
+
+    void write(const QString& name, const QByteArray& bytes)
+    {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    BatchResult run(const QString& line) { return runVelkindex(line.split(u' ')); }
+
+    std::vector<std::string> dump()
+    {
+        SqliteReader reader(db.toStdString());
+        std::vector<std::string> all;
+        for (const char* table : {"modules", "topics", "codingsystems", "codes", "patEdDefaults"})
+            for (const auto& row : reader.rows(std::string("SELECT * FROM ") + table + " ORDER BY 1"))
+                all.push_back(std::string(table) + ": " + row);
+        return all;
+    }
+};
+
+TEST_F(BatchTopics, CreateStoresModuleTreeAndDefault)
+{
+    const BatchResult r = run(db + QStringLiteral(" topic create ADULT ADU ") + idx + QStringLiteral(" adult.txt"));
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    EXPECT_FALSE(r.crashed);
+
+    SqliteReader reader(db.toStdString());
+    EXPECT_EQ(reader.rows("SELECT ModuleName, DirectoryPrefix FROM modules"), std::vector<std::string> {"ADULT|ADU"});
+    EXPECT_EQ(reader.rows("SELECT Description, PatEdDocument, HasChild, "
+                          "(SELECT p.Description FROM topics p WHERE p.TopicID = t.ParentID) FROM topics t ORDER BY TopicID"),
+              (std::vector<std::string> {"Adult Health||1|NULL", "Asthma |ADU_asthma_pdf.htm|0|Adult Health",
+                                         "Diabetes |ADU_diabetes_doc.htm|1|Adult Health",
+                                         "Insulin |ADU_insulin_pdf.htm|0|Diabetes ", "Child Health ||0|NULL"}));
+    EXPECT_EQ(reader.value("SELECT count(*) FROM topics WHERE ModuleID <> (SELECT ModuleID FROM modules)"), "0");
+    EXPECT_EQ(reader.value("SELECT DefaultModule FROM patEdDefaults"), "ADULT");
+}
+
+TEST_F(BatchTopics, RecreateReplacesTheModuleAndKeepsTheDefault)
+{
+    ASSERT_EQ(run(db + QStringLiteral(" topic create ADULT ADU ") + idx + QStringLiteral(" adult.txt")).exitCode, 0);
+    ASSERT_EQ(run(db + QStringLiteral(" topic create CHILD CHI ") + idx + QStringLiteral(" adult.txt")).exitCode, 0);
+    SqliteReader first(db.toStdString());
+    const std::string oldId = first.value("SELECT ModuleID FROM modules WHERE ModuleName = 'ADULT'");
+
+    write(QStringLiteral("adult2.txt"), "Adults\n  Asthma~asthma.pdf~\n");
+    const BatchResult r = run(db + QStringLiteral(" topic create ADULT AD2 ") + idx + QStringLiteral(" adult2.txt"));
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+
+    SqliteReader reader(db.toStdString());
+    EXPECT_EQ(reader.rows("SELECT ModuleName, DirectoryPrefix FROM modules ORDER BY ModuleID"),
+              (std::vector<std::string> {"CHILD|CHI", "ADULT|AD2"}));
+    EXPECT_NE(reader.value("SELECT ModuleID FROM modules WHERE ModuleName = 'ADULT'"), oldId);
+    EXPECT_EQ(reader.rows("SELECT t.Description, t.PatEdDocument FROM topics t JOIN modules m USING (ModuleID) WHERE "
+                          "m.ModuleName = 'ADULT' ORDER BY TopicID"),
+              (std::vector<std::string> {"Adults|", "Asthma |AD2_asthma_pdf.htm"}));
+    EXPECT_EQ(reader.value("SELECT count(*) FROM topics WHERE ModuleID NOT IN (SELECT ModuleID FROM modules)"), "0");
+    // The first module created stays the default.
+    EXPECT_EQ(reader.value("SELECT DefaultModule FROM patEdDefaults"), "ADULT");
+}
+
+TEST_F(BatchTopics, DeleteRemovesModuleAndTopics)
+{
+    ASSERT_EQ(run(db + QStringLiteral(" topic create ADULT ADU ") + idx + QStringLiteral(" adult.txt")).exitCode, 0);
+    const BatchResult r = run(db + QStringLiteral(" topic delete ADULT x ") + idx + QStringLiteral(" adult.txt"));
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    SqliteReader reader(db.toStdString());
+    EXPECT_EQ(reader.value("SELECT count(*) FROM modules"), "0");
+    EXPECT_EQ(reader.value("SELECT count(*) FROM topics"), "0");
+}
+
+struct FailureCase {
+    const char* name;
+    const char* args; // %DB% and %DIR% are replaced
+    int exitCode;
+    const char* stderrPart;
+};
+
+class BatchTopicFailures : public BatchTopics, public ::testing::WithParamInterface<FailureCase> { };
+
+TEST_P(BatchTopicFailures, FailWithReasonAndChangeNothing)
+{
+    ASSERT_EQ(run(db + QStringLiteral(" topic create ADULT ADU ") + idx + QStringLiteral(" adult.txt")).exitCode, 0);
+    const auto before = dump();
+
+    const FailureCase& c = GetParam();
+    QString args = QString::fromUtf8(c.args);
+    args.replace(QStringLiteral("%DB%"), db).replace(QStringLiteral("%DIR%"), idx);
+    const BatchResult r = run(args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << qPrintable(r.err);
+    EXPECT_FALSE(r.crashed);
+    EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.stderrPart))) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.endsWith(u'\n'));
+    EXPECT_EQ(dump(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BatchTopicFailures,
+    ::testing::Values(
+        FailureCase {"MissingIndexFile", "%DB% topic create ADULT ADU %DIR% missing.txt", 1, "missing.txt"},
+        FailureCase {"IndexFileIsAFolder", "%DB% topic create ADULT ADU / tmp", 1, "/tmp"},
+        FailureCase {"NoFileNamed", "%DB% topic create ADULT ADU", 1, "No index file was named"},
+        FailureCase {"NoModuleNamed", "%DB% topic create", 1, "No module name"},
+        FailureCase {"DeleteUnknownModule", "%DB% topic delete NOSUCH x %DIR% adult.txt", 1, "NOSUCH"},
+        // Without a display the window cannot open: the run ends at once.
+        FailureCase {"WindowWithoutDisplay", "%DB%", 2, "no display"},
+        FailureCase {"UnknownVerbWithoutDisplay", "%DB% topic load ADULT", 2, "no display"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+TEST(BatchStart, DatabaseInMissingFolderIsReportedAndNotCreated)
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("no/such/folder/velk.db"));
+    const BatchResult r = runVelkindex({db, QStringLiteral("topic"), QStringLiteral("delete"), QStringLiteral("X")});
+    EXPECT_EQ(r.exitCode, 2) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains(db)) << qPrintable(r.err);
+    EXPECT_FALSE(QFileInfo::exists(db));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("no"))));
+}
+
+TEST(BatchStart, MissingLibraryIsNamed)
+{
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("velkindex"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELKINDEX_EXECUTABLE), copy));
+    QFile::setPermissions(copy, QFile::permissions(QStringLiteral(VELKINDEX_EXECUTABLE)));
+    QProcessEnvironment env = headlessEnvironment();
+    env.insert(QStringLiteral("LD_LIBRARY_PATH"), dir.path()); // nothing there
+    const BatchResult r = runVelkindex({dir.filePath(QStringLiteral("x.db")), QStringLiteral("topic"),
+                                        QStringLiteral("delete"), QStringLiteral("X")},
+                                       env, copy);
+    EXPECT_EQ(r.exitCode, 2) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("kovadel"))) << qPrintable(r.err);
+}
+
+} // namespace
