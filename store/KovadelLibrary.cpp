@@ -1,0 +1,355 @@
+#include "store/KovadelLibrary.h"
+
+#include "store/ByteForms.h"
+
+#include <kovadel/codepage.h>
+#include <kovadel/kovadel.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+QString libraryFileName()
+{
+#if defined(Q_OS_WIN)
+    return QStringLiteral("kovadel.dll");
+#else
+    return QStringLiteral("libkovadel.so");
+#endif
+}
+
+// The directory of the running program, or empty when it cannot be told.
+QString executableDirectory()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+#if defined(Q_OS_LINUX)
+    const QString target = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (!target.isEmpty())
+        return QFileInfo(target).absolutePath();
+#endif
+    return QString();
+}
+
+// The library beside the program when it is there, else the bare file name so
+// that the system's search finds it.
+QString defaultLibraryPath()
+{
+    const QString directory = executableDirectory();
+    if (!directory.isEmpty()) {
+        const QString beside = QDir(directory).filePath(libraryFileName());
+        if (QFileInfo::exists(beside))
+            return beside;
+    }
+    return libraryFileName();
+}
+
+// Text argument: NUL-terminated ANSI text (std::string keeps the terminator).
+std::string toAnsi(const QString& text)
+{
+    return kovadel::utf16ToAnsi(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())));
+}
+
+QString fromAnsi(const char* bytes, size_t size)
+{
+    const std::u16string units = kovadel::ansiToUtf16(std::string_view(bytes, size));
+    return QString(reinterpret_cast<const QChar*>(units.data()), static_cast<qsizetype>(units.size()));
+}
+
+struct SafeArrayDeleter {
+    void operator()(SAFEARRAY* array) const { kv_safearray_destroy(array); }
+};
+using SafeArrayPtr = std::unique_ptr<SAFEARRAY, SafeArrayDeleter>;
+
+using RecordFunction = int32_t (*)(void*, void*);
+using ArrayFunction = int32_t (*)(SAFEARRAY**, void*);
+
+// One record by itself: single form out, the same buffer back in. Every field
+// of the record and of the status is in-out.
+template <typename Record> int32_t callWithRecord(RecordFunction function, Record& record, CallStatus& status)
+{
+    auto recordBytes = toSingle(record);
+    auto statusBytes = toSingle(status);
+    const int32_t result = function(recordBytes.data(), statusBytes.data());
+    fromSingle(recordBytes, record);
+    fromSingle(statusBytes, status);
+    return result;
+}
+
+} // namespace
+
+struct KovadelLibrary::Impl {
+    QString path;
+    QLibrary library;
+
+    // Bound at first use.
+    decltype(&::StartVelk) startVelk = nullptr;
+    decltype(&::EndVelk) endVelk = nullptr;
+    decltype(&::VelkLastError) velkLastError = nullptr;
+    decltype(&::FileLineCount) fileLineCount = nullptr;
+    decltype(&::ExecuteQuery) executeQuery = nullptr;
+    decltype(&::GetModules) getModules = nullptr;
+    decltype(&::GetModule) getModule = nullptr;
+    decltype(&::InsertModule) insertModule = nullptr;
+    decltype(&::DeleteModules) deleteModules = nullptr;
+    decltype(&::InsertTopic) insertTopic = nullptr;
+    decltype(&::GetTopic) getTopic = nullptr;
+    decltype(&::SetTopic) setTopic = nullptr;
+    decltype(&::DeleteTopics) deleteTopics = nullptr;
+    decltype(&::GetCodingSystems) getCodingSystems = nullptr;
+    decltype(&::GetCodingSystem) getCodingSystem = nullptr;
+    decltype(&::InsertCode) insertCode = nullptr;
+    decltype(&::SetCode) setCode = nullptr;
+    decltype(&::DeleteCodes) deleteCodes = nullptr;
+    decltype(&::GetPatEdDefaults) getPatEdDefaults = nullptr;
+    decltype(&::SetPatEdDefaults) setPatEdDefaults = nullptr;
+    decltype(&::BeginUnit) beginUnit = nullptr;
+    decltype(&::CommitUnit) commitUnit = nullptr;
+    decltype(&::RollbackUnit) rollbackUnit = nullptr;
+
+    // Loads the library unless it is loaded already; a failed load is tried
+    // again at the next call.
+    void load()
+    {
+        if (library.isLoaded())
+            return;
+        library.setFileName(path);
+        if (library.load())
+            return;
+        // QLibrary reports the last name variant it tried; say plainly when
+        // a named file is simply not there.
+        const bool named = path.contains(u'/') || path.contains(u'\\');
+        const QString missing = named && !QFileInfo::exists(path) ? QStringLiteral(" (no such file)") : QString();
+        throw ExternalsError(QStringLiteral("Cannot load the data-access library %1%2: %3")
+                                 .arg(path, missing, library.errorString())
+                                 .toStdString());
+    }
+
+    template <typename Function> Function bind(Function& slot, const char* name)
+    {
+        if (slot)
+            return slot;
+        load();
+        const QFunctionPointer found = library.resolve(name);
+        if (!found)
+            throw ExternalsError(QStringLiteral("The data-access library %1 has no function %2")
+                                     .arg(path, QString::fromLatin1(name))
+                                     .toStdString());
+        slot = reinterpret_cast<Function>(found);
+        return slot;
+    }
+
+    // An array of records: element form out in a fresh descriptor, which the
+    // library may re-dimension or replace; all elements it leaves are read back.
+    template <typename Record, size_t ElementSize>
+    int32_t callWithArray(ArrayFunction function, const char* name, std::vector<Record>& list, CallStatus& status)
+    {
+        if (list.size() > std::numeric_limits<uint32_t>::max())
+            throw std::length_error("array too long for the data-access library");
+        SafeArrayPtr array(kv_safearray_create(ElementSize, static_cast<uint32_t>(list.size())));
+        if (!array)
+            throw std::bad_alloc();
+        for (size_t i = 0; i < list.size(); ++i) {
+            const auto element = toElement(list[i]);
+            static_assert(sizeof element == ElementSize);
+            std::memcpy(kv_safearray_element(array.get(), static_cast<uint32_t>(i)), element.data(), element.size());
+        }
+
+        auto statusBytes = toSingle(status);
+        SAFEARRAY* raw = array.release();
+        const int32_t result = function(&raw, statusBytes.data());
+        array.reset(raw);
+        fromSingle(statusBytes, status);
+
+        const uint32_t count = raw ? raw->rgsabound[0].cElements : 0;
+        if (count > 0 && (raw->cbElements != ElementSize || !raw->pvData))
+            throw ExternalsError(QStringLiteral("The data-access library %1 returned a malformed array from %2 "
+                                                "(%3 elements of %4 bytes, expected %5 bytes)")
+                                     .arg(path, QString::fromLatin1(name))
+                                     .arg(count)
+                                     .arg(raw->cbElements)
+                                     .arg(ElementSize)
+                                     .toStdString());
+        list.assign(count, Record {});
+        for (uint32_t i = 0; i < count; ++i)
+            fromElement(static_cast<const uint8_t*>(kv_safearray_element(raw, i)), list[i]);
+        return result;
+    }
+};
+
+KovadelLibrary::KovadelLibrary(QString path)
+    : d(std::make_unique<Impl>())
+{
+    d->path = path.isEmpty() ? defaultLibraryPath() : std::move(path);
+}
+
+KovadelLibrary::~KovadelLibrary() = default;
+
+QString KovadelLibrary::libraryPath() const { return d->path; }
+
+int32_t KovadelLibrary::StartVelk(const QString& path, const QString& user, const QString& password)
+{
+    const auto function = d->bind(d->startVelk, "StartVelk");
+    const std::string ansiPath = toAnsi(path);
+    const std::string ansiUser = toAnsi(user);
+    const std::string ansiPassword = toAnsi(password);
+    return function(ansiPath.c_str(), ansiUser.c_str(), ansiPassword.c_str());
+}
+
+int32_t KovadelLibrary::EndVelk() { return d->bind(d->endVelk, "EndVelk")(); }
+
+int32_t KovadelLibrary::FileLineCount(const QString& path)
+{
+    const auto function = d->bind(d->fileLineCount, "FileLineCount");
+    const std::string ansiPath = toAnsi(path);
+    return function(ansiPath.c_str());
+}
+
+int32_t KovadelLibrary::ExecuteQuery(const QString& sql, CallStatus& status)
+{
+    const auto function = d->bind(d->executeQuery, "ExecuteQuery");
+    const std::string ansiSql = toAnsi(sql);
+    auto statusBytes = toSingle(status);
+    const int32_t result = function(ansiSql.c_str(), statusBytes.data());
+    fromSingle(statusBytes, status);
+    return result;
+}
+
+int32_t KovadelLibrary::GetModules(std::vector<ModuleRecord>& list, CallStatus& status)
+{
+    return d->callWithArray<ModuleRecord, KV_MODULE_ELEMENT_SIZE>(
+        d->bind(d->getModules, "GetModules"), "GetModules", list, status);
+}
+
+int32_t KovadelLibrary::GetModule(ModuleRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->getModule, "GetModule"), record, status);
+}
+
+int32_t KovadelLibrary::InsertModule(ModuleRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->insertModule, "InsertModule"), record, status);
+}
+
+int32_t KovadelLibrary::DeleteModules(ModuleRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->deleteModules, "DeleteModules"), record, status);
+}
+
+int32_t KovadelLibrary::InsertTopic(TopicRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->insertTopic, "InsertTopic"), record, status);
+}
+
+int32_t KovadelLibrary::GetTopic(TopicRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->getTopic, "GetTopic"), record, status);
+}
+
+int32_t KovadelLibrary::SetTopic(TopicRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->setTopic, "SetTopic"), record, status);
+}
+
+int32_t KovadelLibrary::DeleteTopics(TopicRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->deleteTopics, "DeleteTopics"), record, status);
+}
+
+int32_t KovadelLibrary::GetCodingSystems(std::vector<CodingSystemRecord>& list, CallStatus& status)
+{
+    return d->callWithArray<CodingSystemRecord, KV_SYSTEM_ELEMENT_SIZE>(
+        d->bind(d->getCodingSystems, "GetCodingSystems"), "GetCodingSystems", list, status);
+}
+
+int32_t KovadelLibrary::GetCodingSystem(CodingSystemRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->getCodingSystem, "GetCodingSystem"), record, status);
+}
+
+int32_t KovadelLibrary::InsertCode(CodeRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->insertCode, "InsertCode"), record, status);
+}
+
+int32_t KovadelLibrary::SetCode(CodeRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->setCode, "SetCode"), record, status);
+}
+
+int32_t KovadelLibrary::DeleteCodes(CodeRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->deleteCodes, "DeleteCodes"), record, status);
+}
+
+int32_t KovadelLibrary::GetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->getPatEdDefaults, "GetPatEdDefaults"), record, status);
+}
+
+int32_t KovadelLibrary::SetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status)
+{
+    return callWithRecord(d->bind(d->setPatEdDefaults, "SetPatEdDefaults"), record, status);
+}
+
+int32_t KovadelLibrary::BeginUnit(CallStatus& status)
+{
+    const auto function = d->bind(d->beginUnit, "BeginUnit");
+    auto statusBytes = toSingle(status);
+    const int32_t result = function(statusBytes.data());
+    fromSingle(statusBytes, status);
+    return result;
+}
+
+int32_t KovadelLibrary::CommitUnit(CallStatus& status)
+{
+    const auto function = d->bind(d->commitUnit, "CommitUnit");
+    auto statusBytes = toSingle(status);
+    const int32_t result = function(statusBytes.data());
+    fromSingle(statusBytes, status);
+    return result;
+}
+
+int32_t KovadelLibrary::RollbackUnit(CallStatus& status)
+{
+    const auto function = d->bind(d->rollbackUnit, "RollbackUnit");
+    auto statusBytes = toSingle(status);
+    const int32_t result = function(statusBytes.data());
+    fromSingle(statusBytes, status);
+    return result;
+}
+
+QString KovadelLibrary::LastError()
+{
+    // A library that cannot be bound is itself the reason; this call reports
+    // it rather than raising it again.
+    decltype(&::VelkLastError) function = nullptr;
+    try {
+        function = d->bind(d->velkLastError, "VelkLastError");
+    } catch (const ExternalsError& error) {
+        return QString::fromStdString(error.what());
+    }
+    std::string buffer(512, '\0');
+    const int32_t length = function(buffer.data(), static_cast<int32_t>(buffer.size()));
+    if (length <= 0)
+        return QString();
+    if (static_cast<size_t>(length) >= buffer.size()) {
+        buffer.assign(static_cast<size_t>(length) + 1, '\0');
+        function(buffer.data(), static_cast<int32_t>(buffer.size()));
+    }
+    const auto end = std::find(buffer.begin(), buffer.end(), '\0');
+    return fromAnsi(buffer.data(), static_cast<size_t>(end - buffer.begin()));
+}
