@@ -188,7 +188,7 @@ StartupOutcome Form_Load(PatEdContext& ctx, const QString& commandLine)
         outcome.databaseOpen = true;
 
         // 5-6. Both lists from the database.
-        refillModuleList(ctx);
+        refillModuleList(ctx, ModuleRecord());
         ctx.ui.clearList(ListName::CodeList);
         fillCodeList(ctx);
 

@@ -5,4 +5,4 @@
 
 // The window's commands wired to their handlers. A handler that finds the
 // library or one of its functions missing is reported, not fatal.
-PatEdConfig::Commands windowCommands(PatEdContext& ctx);
+PatEdConfig::Commands windowCommands(PatEdContext& ctx, PatEdConfig& window);

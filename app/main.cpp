@@ -66,9 +66,15 @@ int runWithWindows(int argc, char** argv, const QString& commandLine, bool batch
     MainVariables vars;
     KovadelLibrary library;
     int status = kExitOk;
+    bool databaseOpen = false;
     {
         PatEdConfig window;
         PatEdContext ctx {vars, window, library};
+        // Form_Terminate: the database is closed once, when the window goes.
+        window.setTerminateHandler([&]() {
+            if (databaseOpen)
+                library.EndVelk();
+        });
         if (batch) {
             // Nobody is at the screen: messages go to stderr and never wait.
             window.setMessageSink([](const QString& text) {
@@ -76,16 +82,14 @@ int runWithWindows(int argc, char** argv, const QString& commandLine, bool batch
                 std::fflush(stderr);
             });
         }
-        window.setCommands(windowCommands(ctx));
+        window.setCommands(windowCommands(ctx, window));
         const StartupOutcome outcome = Form_Load(ctx, commandLine);
+        databaseOpen = outcome.databaseOpen;
         status = outcome.exitStatus;
         if (outcome.showWindow) {
             window.show();
             QApplication::exec();
         }
-        // Form_Terminate: the database is closed once, at the end.
-        if (outcome.databaseOpen)
-            library.EndVelk();
     }
     return status;
 }

@@ -3,14 +3,20 @@
 #include "store/UnitOfWork.h"
 #include "topics/TopicMessages.h"
 
-void refillModuleList(PatEdContext& ctx)
+ModuleRecord blankModuleFilter()
+{
+    ModuleRecord filter;
+    filter.ModuleID = 0;
+    filter.ModuleName = QString();
+    filter.DirectoryPrefix = QString();
+    return filter;
+}
+
+void refillModuleList(PatEdContext& ctx, const ModuleRecord& filter)
 {
     CallStatus status;
     ctx.ui.clearList(ListName::ModuleList);
-    std::vector<ModuleRecord> modules(1);
-    modules[0].ModuleID = 0;
-    modules[0].ModuleName = QString();
-    modules[0].DirectoryPrefix = QString();
+    std::vector<ModuleRecord> modules {filter};
     ctx.store.GetModules(modules, status);
     for (const ModuleRecord& module : modules)
         ctx.ui.addListItem(ListName::ModuleList, module.ModuleName.trimmed());
@@ -72,7 +78,7 @@ bool ClearTopic_Click(PatEdContext& ctx, int* deleted)
     } // a unit still open here is rolled back
 
     // The list shows what the database holds, whatever happened above.
-    refillModuleList(ctx);
+    refillModuleList(ctx, blankModuleFilter());
     ctx.ui.refreshMain();
     ctx.ui.setBusy(false);
 

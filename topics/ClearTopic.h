@@ -9,5 +9,9 @@
 bool ClearTopic_Click(PatEdContext& ctx, int* deleted = nullptr);
 
 // Empties ModuleList and appends every module's trimmed name, in the order the
-// database returns them.
-void refillModuleList(PatEdContext& ctx);
+// database returns them. `filter` is element 0 of the look-up: all zero, or
+// with blank texts; both ask for every module.
+void refillModuleList(PatEdContext& ctx, const ModuleRecord& filter);
+
+// The look-up element with identifier 0 and blank texts.
+ModuleRecord blankModuleFilter();

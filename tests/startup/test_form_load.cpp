@@ -27,6 +27,8 @@ struct StartupFixture : ::testing::Test {
         icd.CodingSystemID = 5;
         icd.CodingSystemName = QStringLiteral("ICD");
         store.codingSystems.push_back(icd);
+        store.defaults.DefaultsKey = QString(); // as the library returns the defaults row
+        store.defaults.DefaultModule = QString();
         QFile file(dir.filePath(QStringLiteral("i.txt")));
         file.open(QIODevice::WriteOnly);
         file.write("A\n B\n");

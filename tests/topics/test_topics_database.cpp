@@ -38,7 +38,7 @@ struct DatabaseFixture : ::testing::Test {
         m.ModuleName = name;
         m.DirectoryPrefix = prefix;
         ASSERT_NE(library.InsertModule(m, status), 0) << qPrintable(library.LastError());
-        refillModuleList(ctx);
+        refillModuleList(ctx, blankModuleFilter());
         shell.setListText(ListName::ModuleList, name);
     }
 
