@@ -87,11 +87,30 @@ bool codeCreate(PatEdContext& ctx, const CommandLinePlan& plan)
 bool codeDelete(PatEdContext& ctx, const CommandLinePlan& plan)
 {
     selectName(ctx, ListName::CodeList, plan.name);
-    return CmdClear_Click(ctx);
+    int cleared = 0;
+    if (!CmdClear_Click(ctx, &cleared))
+        return false;
+    if (cleared == 0) {
+        ctx.ui.messageBox(QStringLiteral("No coding system named \"%1\" is in the database; nothing was deleted.")
+                              .arg(plan.name));
+        return false;
+    }
+    return true;
 }
 
 bool codeDescription(PatEdContext& ctx, const CommandLinePlan& plan)
 {
+    // The load itself only picks the layout by the name; a night job that
+    // names a coding system the database does not have is told so.
+    CallStatus status;
+    CodingSystemRecord system;
+    system.CodingSystemName = plan.name;
+    if (!ctx.store.GetCodingSystem(system, status)) {
+        ctx.ui.messageBox(QStringLiteral("No coding system named \"%1\" is in the database; no descriptions were "
+                                         "loaded. Add the coding system first (see the README).")
+                              .arg(plan.name));
+        return false;
+    }
     selectName(ctx, ListName::CodeList, plan.name);
     return LoadCodingDescription(ctx, ctx.ui.listText(ListName::CodeList));
 }
