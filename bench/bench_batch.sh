@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Times whole batch runs of velkindex beside the sqlite3 shell importing the
+# same rows from a CSV file, on this machine, in one run.
+#
+#   bash bench/bench_batch.sh [build-dir] [repetitions]
+#
+# topic create: a 32,000-line index file of three levels.
+# code create:  a code file of 75,000 codes (7,500 lines of ten codes).
+# code description: a 75,000-line description file for those codes.
+# Each figure is the best of the repetitions (default 5), in seconds.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$top/build}
+reps=${2:-5}
+velk="$build/bin/velkindex"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export -n DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM 2>/dev/null || true
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+# Inputs.
+awk 'BEGIN {
+  for (i = 0; i < 32000; i++) {
+    m = i % 16
+    if (m == 0) printf "Section %d\r\n", i
+    else if (m % 5 == 1) printf "  Group %d~group%d.pdf~\r\n", i, i
+    else printf "    Topic %d about something~topic%d.doc~\r\n", i, i
+  }
+}' > "$work/index.txt"
+awk 'BEGIN {
+  n = 0
+  for (l = 0; l < 7500; l++) {
+    printf "doc%d.pdf,", l
+    for (k = 0; k < 10; k++) printf " C%05d", n++
+    printf "\r\n"
+  }
+}' > "$work/codes.txt"
+awk 'BEGIN { for (n = 0; n < 75000; n++) printf "C%05d Description of code number %d, with some words|\r\n", n, n }' > "$work/desc.txt"
+# The same rows as CSV for the shell.
+awk 'BEGIN { for (i = 0; i < 32000; i++) printf "1,0,0,ADU_topic%d_doc.htm,Topic %d about something \n", i, i }' > "$work/topics.csv"
+awk 'BEGIN { for (n = 0; n < 75000; n++) printf "C%05d,1,0,,pdf\\doc%d.htm\n", n, int(n / 10) }' > "$work/codes.csv"
+awk 'BEGIN { for (n = 0; n < 75000; n++) printf "C%05d,Description of code number %d with some words\n", n, n }' > "$work/desc.csv"
+
+best() { # best-of-N wall time of a command, in seconds
+  local best=""
+  for ((r = 0; r < reps; r++)); do
+    "$1" # set-up
+    local t0 t1
+    t0=$(date +%s.%N)
+    "$2" >/dev/null 2>&1 || { echo "failed: $2" >&2; exit 1; }
+    t1=$(date +%s.%N)
+    best=$(echo "$t0 $t1 ${best:-999}" | awk '{ d = $2 - $1; print (d < $3 ? d : $3) }')
+  done
+  echo "$best"
+}
+
+db="$work/velk.db"
+fresh() { rm -f "$db" "$db-wal" "$db-shm"; "$velk" "$db" topic create SEED S "$work/" nosuch >/dev/null 2>&1 || true
+          sqlite3 "$db" "INSERT INTO codingsystems (CodingSystemName) VALUES ('CPT');"; }
+withcodes() { fresh; "$velk" "$db" code create CPT "$work/" codes.txt >/dev/null 2>&1; }
+shelldb="$work/shell.db"
+shellfresh() { rm -f "$shelldb"; sqlite3 "$shelldb" "CREATE TABLE topics (ModuleID, ParentID, HasChild, PatEdDocument, Description);
+  CREATE TABLE codes (Code, CodingSystemID, CodeFlag, Description, PatEdDocument); CREATE INDEX codes_code ON codes (Code);
+  CREATE TABLE d (Code, Description);"; }
+shellcodes() { shellfresh; sqlite3 "$shelldb" ".mode csv" ".import $work/codes.csv codes"; }
+
+run_topic() { "$velk" "$db" topic create ADULT ADU "$work/" index.txt; }
+run_codes() { "$velk" "$db" code create CPT "$work/" codes.txt; }
+run_desc() { "$velk" "$db" code description CPT "$work/" desc.txt; }
+shell_topic() { sqlite3 "$shelldb" ".mode csv" ".import $work/topics.csv topics"; }
+shell_codes() { sqlite3 "$shelldb" ".mode csv" ".import $work/codes.csv codes"; }
+shell_desc() { sqlite3 "$shelldb" ".mode csv" ".import $work/desc.csv d" \
+  "UPDATE codes SET Description = (SELECT d.Description FROM d WHERE d.Code = codes.Code) WHERE Code IN (SELECT Code FROM d);"; }
+
+printf '%-18s %10s %10s %7s\n' "run" "velkindex" "sqlite3" "ratio"
+for what in topic codes desc; do
+  case $what in
+    topic) v=$(best fresh run_topic); s=$(best shellfresh shell_topic); label="topic create 32k" ;;
+    codes) v=$(best fresh run_codes); s=$(best shellfresh shell_codes); label="code create 75k" ;;
+    desc) v=$(best withcodes run_desc); s=$(best shellcodes shell_desc); label="code descr. 75k" ;;
+  esac
+  printf '%-18s %9.3fs %9.3fs %6.2fx\n' "$label" "$v" "$s" "$(echo "$v $s" | awk '{ print $1 / $2 }')"
+done

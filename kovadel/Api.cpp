@@ -1,0 +1,381 @@
+// The exported C functions. Each one serialises on the library's lock,
+// decodes its arguments, runs the operation on the open store and reports
+// the outcome: the result, StatusText1 of the CallStatus, and the reason kept
+// for VelkLastError. No exception leaves a function.
+#include "kovadel/kovadel.h"
+
+#include "ByteForms.h"
+#include "LineCounter.h"
+#include "Records.h"
+#include "Store.h"
+
+#include "kovadel/codepage.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <sys/stat.h>
+
+namespace kovadel {
+namespace {
+
+    struct Library {
+        std::mutex mutex;
+        std::unique_ptr<Store> store; // null while no database is open
+        std::string lastError; // UTF-8; empty after a success
+    };
+
+    Library& library()
+    {
+        static Library instance;
+        return instance;
+    }
+
+    // Runs `body(library, result)` under the lock and reports its Status. A
+    // success returns `result` (1 unless the body sets it); a failure returns
+    // `failureValue`.
+    template <class Body> int32_t call(void* status, int32_t failureValue, Body&& body) noexcept
+    {
+        std::string reason;
+        try {
+            Library& lib = library();
+            std::lock_guard<std::mutex> lock(lib.mutex);
+            int32_t result = 1;
+            const Status st = body(lib, result);
+            if (!st) {
+                reason = st.reason();
+                std::replace_if(
+                    reason.begin(), reason.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+                result = failureValue;
+            }
+            lib.lastError = reason;
+            putStatusText(status, reason);
+            return result;
+        } catch (const std::bad_alloc&) {
+            reason = "out of memory";
+        } catch (const std::exception& e) {
+            reason = std::string("internal failure: ") + e.what();
+        } catch (...) {
+            reason = "internal failure";
+        }
+        try {
+            Library& lib = library();
+            std::lock_guard<std::mutex> lock(lib.mutex);
+            lib.lastError = reason;
+            putStatusText(status, reason);
+        } catch (...) {
+        }
+        return failureValue;
+    }
+
+    // An operation on the open database.
+    template <class Body> int32_t storeCall(void* status, Body&& body) noexcept
+    {
+        return call(status, 0, [&](Library& lib, int32_t&) -> Status {
+            if (!lib.store)
+                return Status::failure("no database is open");
+            return body(*lib.store);
+        });
+    }
+
+    // An operation on the open database with a record argument.
+    template <class Body> int32_t recordCall(void* record, void* status, Body&& body) noexcept
+    {
+        return storeCall(status, [&](Store& store) -> Status {
+            if (!record)
+                return Status::failure("no record was given");
+            return body(store);
+        });
+    }
+
+    // Checks that can be made before SQLite sees the path: SQLite would open a
+    // folder or a device, or report a missing folder only vaguely.
+    Status checkDatabasePath(const std::string& path)
+    {
+        if (path.empty())
+            return Status::failure("no database path was given");
+        const std::string cannot = "cannot open the database " + path + ": ";
+        struct stat info { };
+        if (::stat(path.c_str(), &info) == 0) {
+            if (S_ISDIR(info.st_mode))
+                return Status::failure(cannot + "it is a folder");
+            if (!S_ISREG(info.st_mode))
+                return Status::failure(cannot + "it is not a regular file");
+            return {};
+        }
+        if (errno != ENOENT)
+            return Status::failure(cannot + std::strerror(errno));
+        // A new file: its folder must be there already; none is ever created.
+        const size_t slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return Status::failure(cannot + "the folder " + folder + " does not exist");
+        return {};
+    }
+
+    // The element size that a list operation expects, checked against what the
+    // caller's descriptor declares.
+    Status checkArray(SAFEARRAY** list, uint32_t elementSize)
+    {
+        if (!list)
+            return Status::failure("no array was given");
+        const SAFEARRAY* sa = *list;
+        if (!sa)
+            return {};
+        if (sa->cDims != 1 || sa->cbElements != elementSize)
+            return Status::failure(
+                "the array is not a one-dimensional array of " + std::to_string(elementSize) + "-byte elements");
+        if (sa->cLocks != 0)
+            return Status::failure("the array is locked");
+        return {};
+    }
+
+    const void* filterElement(SAFEARRAY** list)
+    {
+        const SAFEARRAY* sa = *list;
+        if (!sa || sa->rgsabound[0].cElements == 0 || !sa->pvData)
+            return nullptr;
+        return sa->pvData;
+    }
+
+    // Replaces the array's contents by `rows` (creating the array when the caller
+    // passed none); the array is left as it was when memory runs out.
+    template <class Row, class Encode>
+    Status fillArray(SAFEARRAY** list, uint32_t elementSize, const std::vector<Row>& rows, Encode encode)
+    {
+        SAFEARRAY* sa = *list;
+        const bool created = sa == nullptr;
+        if (created && !(sa = kv_safearray_create(elementSize, 0)))
+            return Status::failure("out of memory");
+        if (!kv_safearray_redim(sa, static_cast<uint32_t>(rows.size()))) {
+            if (created)
+                kv_safearray_destroy(sa);
+            return Status::failure("out of memory");
+        }
+        sa->rgsabound[0].lLbound = 0;
+        for (size_t i = 0; i < rows.size(); ++i)
+            encode(kv_safearray_element(sa, static_cast<uint32_t>(i)), rows[i]);
+        *list = sa;
+        return {};
+    }
+
+} // namespace
+} // namespace kovadel
+
+using namespace kovadel;
+
+extern "C" {
+
+KOVADEL_API int32_t StartVelk(const char* path, const char* user, const char* password)
+{
+    (void)user; // the database has no accounts; both are accepted and not used
+    (void)password;
+    return call(nullptr, 0, [&](Library& lib, int32_t&) -> Status {
+        lib.store.reset(); // a database already open is closed first
+        const std::string utf8Path = path ? ansiAsUtf8(path) : std::string();
+        if (Status st = checkDatabasePath(utf8Path); !st)
+            return st;
+        auto store = std::make_unique<Store>();
+        if (Status st = store->open(utf8Path, utf8Path); !st)
+            return st;
+        lib.store = std::move(store);
+        return {};
+    });
+}
+
+KOVADEL_API int32_t EndVelk(void)
+{
+    return call(nullptr, 0, [](Library& lib, int32_t&) -> Status {
+        lib.store.reset(); // rolls back an open unit and closes the file
+        return {};
+    });
+}
+
+KOVADEL_API int32_t VelkLastError(char* buffer, int32_t size)
+{
+    try {
+        Library& lib = library();
+        std::lock_guard<std::mutex> lock(lib.mutex);
+        const std::string ansi = utf16ToAnsi(utf8AsUtf16(lib.lastError));
+        if (buffer && size > 0) {
+            const size_t n = std::min(ansi.size(), static_cast<size_t>(size) - 1);
+            std::memcpy(buffer, ansi.data(), n);
+            buffer[n] = '\0';
+        }
+        return static_cast<int32_t>(std::min<size_t>(ansi.size(), INT32_MAX));
+    } catch (...) {
+        if (buffer && size > 0)
+            buffer[0] = '\0';
+        return 0;
+    }
+}
+
+KOVADEL_API int32_t FileLineCount(const char* path)
+{
+    return call(nullptr, -1, [&](Library&, int32_t& result) -> Status {
+        if (!path)
+            return Status::failure("no file path was given");
+        std::string reason;
+        result = countLines(ansiAsUtf8(path), reason);
+        return result < 0 ? Status::failure(reason) : Status();
+    });
+}
+
+KOVADEL_API int32_t ExecuteQuery(const char* sql, void* status)
+{
+    return storeCall(status, [&](Store& store) -> Status {
+        if (!sql)
+            return Status::failure("no SQL text was given");
+        return store.executeQuery(ansiAsUtf8(sql));
+    });
+}
+
+// ---- modules ---------------------------------------------------------------
+
+KOVADEL_API int32_t GetModules(SAFEARRAY** list, void* status)
+{
+    return storeCall(status, [&](Store& store) -> Status {
+        if (Status st = checkArray(list, KV_MODULE_ELEMENT_SIZE); !st)
+            return st;
+        const void* element = filterElement(list);
+        const ModuleFields filter = element ? decodeModuleElement(element) : ModuleFields();
+        std::vector<ModuleFields> rows;
+        if (Status st = store.getModules(filter, rows); !st)
+            return st;
+        return fillArray(list, KV_MODULE_ELEMENT_SIZE, rows, encodeModuleElement);
+    });
+}
+
+KOVADEL_API int32_t GetModule(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) -> Status {
+        ModuleFields found;
+        if (Status st = store.getModule(decodeModule(record).moduleName, found); !st)
+            return st;
+        encodeModule(record, found);
+        return {};
+    });
+}
+
+KOVADEL_API int32_t InsertModule(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) { return store.insertModule(decodeModule(record)); });
+}
+
+KOVADEL_API int32_t DeleteModules(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) { return store.deleteModules(decodeModule(record)); });
+}
+
+// ---- topics ----------------------------------------------------------------
+
+KOVADEL_API int32_t InsertTopic(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) { return store.insertTopic(decodeTopic(record)); });
+}
+
+KOVADEL_API int32_t GetTopic(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) -> Status {
+        int32_t topicId = 0;
+        if (Status st = store.getTopic(decodeTopic(record), topicId); !st)
+            return st;
+        encodeTopicId(record, topicId);
+        return {};
+    });
+}
+
+KOVADEL_API int32_t SetTopic(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) {
+        const TopicFields topic = decodeTopic(record);
+        return store.setTopic(topic.topicId, topic.hasChild);
+    });
+}
+
+KOVADEL_API int32_t DeleteTopics(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) { return store.deleteTopics(decodeTopic(record)); });
+}
+
+// ---- coding systems and codes ---------------------------------------------
+
+KOVADEL_API int32_t GetCodingSystems(SAFEARRAY** list, void* status)
+{
+    return storeCall(status, [&](Store& store) -> Status {
+        if (Status st = checkArray(list, KV_SYSTEM_ELEMENT_SIZE); !st)
+            return st;
+        const void* element = filterElement(list);
+        const CodingSystemFields filter = element ? decodeCodingSystemElement(element) : CodingSystemFields();
+        std::vector<CodingSystemFields> rows;
+        if (Status st = store.getCodingSystems(filter, rows); !st)
+            return st;
+        return fillArray(list, KV_SYSTEM_ELEMENT_SIZE, rows, encodeCodingSystemElement);
+    });
+}
+
+KOVADEL_API int32_t GetCodingSystem(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) -> Status {
+        CodingSystemFields found;
+        if (Status st = store.getCodingSystem(decodeCodingSystem(record).codingSystemName, found); !st)
+            return st;
+        encodeCodingSystem(record, found);
+        return {};
+    });
+}
+
+KOVADEL_API int32_t InsertCode(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) { return store.insertCode(decodeCode(record)); });
+}
+
+KOVADEL_API int32_t SetCode(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) { return store.setCode(decodeCode(record)); });
+}
+
+KOVADEL_API int32_t DeleteCodes(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) { return store.deleteCodes(decodeCode(record)); });
+}
+
+// ---- defaults --------------------------------------------------------------
+
+KOVADEL_API int32_t GetPatEdDefaults(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) -> Status {
+        DefaultsFields found;
+        if (Status st = store.getDefaults(decodeDefaults(record).key(), found); !st)
+            return st;
+        encodeDefaults(record, found);
+        return {};
+    });
+}
+
+KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status)
+{
+    return recordCall(record, status, [&](Store& store) { return store.setDefaults(decodeDefaults(record)); });
+}
+
+// ---- units of work ---------------------------------------------------------
+
+KOVADEL_API int32_t BeginUnit(void* status)
+{
+    return storeCall(status, [](Store& store) { return store.beginUnit(); });
+}
+
+KOVADEL_API int32_t CommitUnit(void* status)
+{
+    return storeCall(status, [](Store& store) { return store.commitUnit(); });
+}
+
+KOVADEL_API int32_t RollbackUnit(void* status)
+{
+    return storeCall(status, [](Store& store) { return store.rollbackUnit(); });
+}
+
+} // extern "C"

@@ -1,0 +1,103 @@
+#include "LineCounter.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kovadel {
+
+namespace {
+
+    constexpr size_t kBlockSize = size_t(1) << 20;
+
+    class FileDescriptor {
+    public:
+        explicit FileDescriptor(int fd)
+            : m_fd(fd)
+        {
+        }
+        ~FileDescriptor()
+        {
+            if (m_fd >= 0)
+                ::close(m_fd);
+        }
+        FileDescriptor(const FileDescriptor&) = delete;
+        FileDescriptor& operator=(const FileDescriptor&) = delete;
+        int get() const { return m_fd; }
+
+    private:
+        int m_fd;
+    };
+
+    // Calls `found` with the address of every `byte` in [begin, end); memchr
+    // passes over the text between them many bytes at a time.
+    template <class Found>
+    void forEachByte(const unsigned char* begin, const unsigned char* end, unsigned char byte, Found found)
+    {
+        while (begin < end) {
+            const void* hit = std::memchr(begin, byte, static_cast<size_t>(end - begin));
+            if (!hit)
+                return;
+            const unsigned char* at = static_cast<const unsigned char*>(hit);
+            found(at);
+            begin = at + 1;
+        }
+    }
+
+} // namespace
+
+int32_t countLines(const std::string& utf8Path, std::string& reason)
+{
+    const FileDescriptor file(::open(utf8Path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
+        reason = "cannot read " + utf8Path + ": " + std::strerror(errno);
+        return -1;
+    }
+    struct stat info { };
+    if (::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+        reason = "cannot read " + utf8Path + ": " + (S_ISDIR(info.st_mode) ? "it is a folder" : std::strerror(errno));
+        return -1;
+    }
+    (void)::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    // Lines = CRs + LFs - CR LF pairs; a pair may straddle two blocks.
+    const std::unique_ptr<unsigned char[]> block(new unsigned char[kBlockSize]);
+    uint64_t carriageReturns = 0;
+    uint64_t lineFeeds = 0;
+    uint64_t pairs = 0;
+    unsigned char last = 0;
+    bool empty = true;
+    for (;;) {
+        const ssize_t got = ::read(file.get(), block.get(), kBlockSize);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            reason = "cannot read " + utf8Path + ": " + std::strerror(errno);
+            return -1;
+        }
+        if (got == 0)
+            break;
+        const unsigned char* const begin = block.get();
+        const unsigned char* const end = begin + got;
+        if (last == '\r' && begin[0] == '\n')
+            ++pairs;
+        forEachByte(begin, end, '\r', [&](const unsigned char* at) {
+            ++carriageReturns;
+            if (at + 1 < end && at[1] == '\n')
+                ++pairs;
+        });
+        forEachByte(begin, end, '\n', [&](const unsigned char*) { ++lineFeeds; });
+        last = end[-1];
+        empty = false;
+    }
+    uint64_t lines = carriageReturns + lineFeeds - pairs;
+    if (!empty && last != '\r' && last != '\n')
+        ++lines;
+    return lines > INT32_MAX ? INT32_MAX : static_cast<int32_t>(lines);
+}
+
+} // namespace kovadel

@@ -1,0 +1,722 @@
+#include "Store.h"
+
+#include "Schema.h"
+#include "SqlText.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace kovadel {
+
+namespace {
+
+    constexpr const char* kDoomedReason = "the unit of work was rolled back";
+    constexpr const char* kNoUnitReason = "no unit of work is open";
+    constexpr int kDefaultBusyTimeoutMs = 5000;
+
+    // Kinds of pattern statements, one cache slot per kind and condition mask.
+    enum PatternKind : unsigned {
+        kListModules = 1,
+        kDeleteModules,
+        kDeleteTopics,
+        kListCodingSystems,
+        kDeleteCodes,
+    };
+
+    // How long a call waits for another process's lock before it fails.
+    int busyTimeoutMs()
+    {
+        const char* env = std::getenv("VELKINDEX_BUSY_TIMEOUT_MS");
+        if (env && *env) {
+            char* end = nullptr;
+            const long value = std::strtol(env, &end, 10);
+            if (end && *end == '\0' && value >= 0 && value <= INT_MAX)
+                return static_cast<int>(value);
+        }
+        return kDefaultBusyTimeoutMs;
+    }
+
+    // Settings that would weaken durability or take the file from the library
+    // if a statement passed to ExecuteQuery could change them.
+    bool isGuardedPragma(const char* name)
+    {
+        static constexpr const char* guarded[] = { "journal_mode", "synchronous", "locking_mode", "writable_schema" };
+        for (const char* g : guarded)
+            if (sqlite3_stricmp(name, g) == 0)
+                return true;
+        return false;
+    }
+
+    int32_t toInt32(int64_t value) { return static_cast<int32_t>(value); }
+
+    std::string defaultsColumnList()
+    {
+        std::string list;
+        for (const DefaultsColumn& c : kDefaultsColumns) {
+            if (!list.empty())
+                list += ", ";
+            list += c.name;
+        }
+        return list;
+    }
+
+} // namespace
+
+Store::~Store()
+{
+    if (m_depth > 0 && m_db.handle() && !sqlite3_get_autocommit(m_db.handle()))
+        (void)run(m_rollback);
+}
+
+int Store::authorize(void* guard, int action, const char* first, const char* second, const char*, const char*)
+{
+    QueryGuard* g = static_cast<QueryGuard*>(guard);
+    if (!g->active)
+        return SQLITE_OK;
+    switch (action) {
+    case SQLITE_TRANSACTION:
+    case SQLITE_SAVEPOINT:
+        g->denied = "a statement that opens or ends a transaction is refused (units of work do that)";
+        return SQLITE_DENY;
+    case SQLITE_ATTACH:
+    case SQLITE_DETACH:
+        g->denied = "a statement that attaches or detaches a database is refused";
+        return SQLITE_DENY;
+    case SQLITE_PRAGMA:
+        if (first && second && isGuardedPragma(first)) {
+            g->denied = "a statement that changes the journal, synchronous, locking or schema pragmas is refused";
+            return SQLITE_DENY;
+        }
+        return SQLITE_OK;
+    default:
+        return SQLITE_OK;
+    }
+}
+
+Status Store::open(const std::string& utf8Path, const std::string& shownPath)
+{
+    auto cannotOpen = [&](const std::string& why) {
+        m_db.close();
+        return Status::failure("cannot open the database " + shownPath + ": " + why);
+    };
+    if (Status st = m_db.open(utf8Path); !st)
+        return cannotOpen(st.reason());
+    sqlite3* db = m_db.handle();
+    if (int rc = sqlite3_busy_timeout(db, busyTimeoutMs()); rc != SQLITE_OK)
+        return cannotOpen(sqliteReason(db, rc));
+    // Set once: changing the authorizer later would expire every prepared
+    // statement. It refuses nothing unless ExecuteQuery is preparing.
+    if (int rc = sqlite3_set_authorizer(db, &Store::authorize, &m_guard); rc != SQLITE_OK)
+        return cannotOpen(sqliteReason(db, rc));
+
+    // Recognise the file before anything is written to it: a file that is not
+    // a database, or another application's database, stays as it is.
+    SchemaState state = SchemaState::Empty;
+    std::string why;
+    if (Status st = inspectSchema(db, state, why); !st) {
+        // SQLite reads a write-protected WAL database only where it may make
+        // its shared-memory file; say so rather than leave "readonly" alone.
+        if (::access(utf8Path.c_str(), W_OK) != 0)
+            return cannotOpen(st.reason()
+                + " (the file is write-protected; SQLite can read it only if it may create "
+                  "its -shm file beside it)");
+        return cannotOpen(st.reason());
+    }
+    if (state == SchemaState::Foreign) {
+        m_db.close();
+        return Status::failure(shownPath + " is not a VELKINDEX database: " + why);
+    }
+
+    // Write-ahead logging where the file allows it; a write-protected file
+    // keeps its journal mode and can still be read.
+    (void)m_db.exec("PRAGMA journal_mode = WAL");
+
+    if (state == SchemaState::Empty) {
+        if (Status st = createSchemaIfEmpty(shownPath); !st) {
+            m_db.close();
+            return st;
+        }
+    }
+    // Single operations outside units commit without a sync of their own
+    // (WAL keeps them atomic); units raise this to FULL for their commit.
+    if (Status st = m_db.exec("PRAGMA synchronous = NORMAL"); !st)
+        return cannotOpen(st.reason());
+    // A checkpoint syncs the file; every 10,000 pages (about 40 MB of log)
+    // rather than every 1,000 keeps single operations from paying for one
+    // every few hundred calls. The log is cut back to 64 MB after a
+    // checkpoint that empties it.
+    const char* const tuning[]
+        = { "PRAGMA cache_size = -16384", "PRAGMA wal_autocheckpoint = 10000", "PRAGMA journal_size_limit = 67108864" };
+    for (const char* pragma : tuning)
+        if (Status st = m_db.exec(pragma); !st)
+            return cannotOpen(st.reason());
+    if (Status st = prepareStatements(); !st) {
+        m_db.close();
+        return Status::failure(shownPath + " is not a VELKINDEX database: " + st.reason());
+    }
+    return {};
+}
+
+Status Store::createSchemaIfEmpty(const std::string& shownPath)
+{
+    // Another process may be creating it at the same moment: look again once
+    // the write lock is held.
+    if (Status st = m_db.exec("BEGIN IMMEDIATE"); !st)
+        return Status::failure("cannot create the tables in " + shownPath + ": " + st.reason());
+    SchemaState state = SchemaState::Empty;
+    std::string why;
+    Status st = inspectSchema(m_db.handle(), state, why);
+    if (st && state == SchemaState::Empty)
+        st = createSchema(m_db);
+    else if (st && state == SchemaState::Foreign)
+        st = Status::failure(shownPath + " is not a VELKINDEX database: " + why);
+    if (st)
+        st = m_db.exec("COMMIT");
+    if (!st) {
+        if (!sqlite3_get_autocommit(m_db.handle()))
+            (void)m_db.exec("ROLLBACK");
+        if (st.reason().find("VELKINDEX") == std::string::npos)
+            return Status::failure("cannot create the tables in " + shownPath + ": " + st.reason());
+    }
+    return st;
+}
+
+Status Store::prepareStatements()
+{
+    const std::string defaultsColumns = defaultsColumnList();
+    std::string updateDefaults = "UPDATE patEdDefaults SET ";
+    std::string insertDefaults = "INSERT INTO patEdDefaults (" + defaultsColumns + ") VALUES (";
+    for (size_t i = 0; i < kDefaultsColumnCount; ++i) {
+        const std::string param = "?" + std::to_string(i + 1);
+        if (i > 0) {
+            updateDefaults += std::string(i > 1 ? ", " : "") + kDefaultsColumns[i].name + " = " + param;
+            insertDefaults += ", ";
+        }
+        insertDefaults += param;
+    }
+    updateDefaults += " WHERE trim(DefaultsKey) = ?1";
+    insertDefaults += ")";
+    const std::string getDefaults
+        = "SELECT " + defaultsColumns + " FROM patEdDefaults WHERE trim(DefaultsKey) = ?1 ORDER BY rowid LIMIT 1";
+
+    const struct {
+        Statement& statement;
+        std::string sql;
+    } statements[] = {
+        { m_begin, "BEGIN IMMEDIATE" },
+        { m_commit, "COMMIT" },
+        { m_rollback, "ROLLBACK" },
+        { m_syncFull, "PRAGMA synchronous = FULL" },
+        { m_syncNormal, "PRAGMA synchronous = NORMAL" },
+        { m_savepoint, "SAVEPOINT kovadel_operation" },
+        { m_release, "RELEASE kovadel_operation" },
+        { m_rollbackTo, "ROLLBACK TO kovadel_operation" },
+        { m_getModule,
+            "SELECT ModuleID, ModuleName, DirectoryPrefix FROM modules"
+            " WHERE trim(ModuleName) = ?1 ORDER BY ModuleID LIMIT 1" },
+        { m_insertModule, "INSERT INTO modules (ModuleName, DirectoryPrefix) VALUES (?1, ?2)" },
+        { m_insertTopic,
+            "INSERT INTO topics (ModuleID, ParentID, HasChild, PatEdDocument, Description)"
+            " VALUES (?1, ?2, ?3, ?4, ?5)" },
+        { m_getTopic,
+            "SELECT TopicID FROM topics WHERE ModuleID = ?1 AND trim(PatEdDocument) = ?2"
+            " AND trim(Description) = ?3 ORDER BY TopicID DESC LIMIT 1" },
+        { m_setTopic, "UPDATE topics SET HasChild = ?2 WHERE TopicID = ?1" },
+        { m_getCodingSystem,
+            "SELECT CodingSystemID, CodingSystemName FROM codingsystems"
+            " WHERE trim(CodingSystemName) = ?1 ORDER BY CodingSystemID LIMIT 1" },
+        { m_insertCode,
+            "INSERT INTO codes (Code, CodingSystemID, CodeFlag, Description, PatEdDocument)"
+            " VALUES (?1, ?2, ?3, ?4, ?5)" },
+        { m_setCode, "UPDATE codes SET Description = ?1 WHERE trim(Code) = ?2" },
+        { m_setCodeInSystem, "UPDATE codes SET Description = ?1 WHERE trim(Code) = ?2 AND CodingSystemID = ?3" },
+        { m_getDefaults, getDefaults },
+        { m_updateDefaults, updateDefaults },
+        { m_insertDefaults, insertDefaults },
+    };
+    for (const auto& s : statements)
+        if (Status st = s.statement.prepare(m_db.handle(), s.sql); !st)
+            return st;
+    return {};
+}
+
+// ---- units of work ---------------------------------------------------------
+
+Status Store::run(Statement& statement)
+{
+    StatementRun r(statement);
+    return r.execute();
+}
+
+Status Store::usable()
+{
+    if (m_depth > 0) {
+        if (!m_doomed && sqlite3_get_autocommit(m_db.handle())) {
+            m_doomed = true;
+            m_doomReason = std::string(kDoomedReason) + " (the database ended its transaction)";
+        }
+        if (m_doomed)
+            return Status::failure(m_doomReason);
+    }
+    return {};
+}
+
+Status Store::checked(Status status)
+{
+    if (!status && m_depth > 0 && !m_doomed && sqlite3_get_autocommit(m_db.handle())) {
+        m_doomed = true;
+        m_doomReason
+            = std::string(kDoomedReason) + " (the database ended its transaction after: " + status.reason() + ")";
+    }
+    return status;
+}
+
+void Store::endUnit()
+{
+    m_depth = 0;
+    m_doomed = false;
+    m_doomReason.clear();
+    (void)run(m_syncNormal);
+}
+
+Status Store::beginUnit()
+{
+    if (m_depth > 0) {
+        if (Status st = usable(); !st)
+            return st;
+        ++m_depth;
+        return {};
+    }
+    // The outermost unit's commit is synced; the write lock is taken at once,
+    // so a database that another process holds fails here, before any work.
+    if (Status st = run(m_syncFull); !st)
+        return st;
+    if (Status st = run(m_begin); !st) {
+        (void)run(m_syncNormal);
+        return st;
+    }
+    m_depth = 1;
+    m_doomed = false;
+    return {};
+}
+
+Status Store::commitUnit()
+{
+    if (m_depth == 0)
+        return Status::failure(kNoUnitReason);
+    if (m_depth > 1) {
+        --m_depth;
+        return m_doomed ? Status::failure(m_doomReason) : Status();
+    }
+    Status result = usable();
+    if (result) {
+        result = run(m_commit);
+        // A commit that could not finish leaves the transaction open; nothing
+        // of it may stay half-done.
+        if (!result && !sqlite3_get_autocommit(m_db.handle()))
+            (void)run(m_rollback);
+    }
+    endUnit();
+    return result;
+}
+
+Status Store::rollbackUnit()
+{
+    if (m_depth == 0)
+        return Status::failure(kNoUnitReason);
+    Status result;
+    if (!sqlite3_get_autocommit(m_db.handle()))
+        result = run(m_rollback);
+    if (--m_depth > 0) {
+        m_doomed = true;
+        m_doomReason = kDoomedReason;
+    } else {
+        endUnit();
+    }
+    return result;
+}
+
+// ---- pattern statements ----------------------------------------------------
+
+Statement* Store::patternStatement(unsigned kind, std::string_view head, const std::vector<Condition>& conditions,
+    std::string_view tail, Status& status)
+{
+    unsigned mask = 0;
+    for (size_t i = 0; i < conditions.size(); ++i)
+        if (!conditions[i].any)
+            mask |= 1u << i;
+    const unsigned key = (kind << 8) | mask;
+    auto found = m_patterns.find(key);
+    if (found != m_patterns.end())
+        return &found->second;
+
+    // Only column names go into the text; values are bound as ?N, N being
+    // the condition's place in the pattern.
+    std::string sql(head);
+    const char* joint = " WHERE ";
+    for (size_t i = 0; i < conditions.size(); ++i) {
+        if (conditions[i].any)
+            continue;
+        sql += joint;
+        sql += conditions[i].column;
+        sql += " = ?" + std::to_string(i + 1);
+        joint = " AND ";
+    }
+    sql += tail;
+    Statement statement;
+    status = statement.prepare(m_db.handle(), sql);
+    if (!status)
+        return nullptr;
+    return &m_patterns.emplace(key, std::move(statement)).first->second;
+}
+
+void Store::bindConditions(StatementRun& run, const std::vector<Condition>& conditions)
+{
+    for (size_t i = 0; i < conditions.size(); ++i) {
+        const Condition& c = conditions[i];
+        if (c.any)
+            continue;
+        if (c.text)
+            run.text(static_cast<int>(i + 1), *c.text);
+        else
+            run.integer(static_cast<int>(i + 1), c.number);
+    }
+}
+
+// ---- modules ---------------------------------------------------------------
+
+Status Store::getModules(const ModuleFields& filter, std::vector<ModuleFields>& rows)
+{
+    if (Status st = usable(); !st)
+        return st;
+    // An identifier of 0 (or -1) and a blank name ask for every module; the
+    // directory prefix filters nothing.
+    const std::vector<Condition> conditions = {
+        number("ModuleID", filter.moduleId, filter.moduleId == 0 || filter.moduleId == -1),
+        text("trim(ModuleName)", filter.moduleName),
+    };
+    Status st;
+    Statement* statement = patternStatement(kListModules, "SELECT ModuleID, ModuleName, DirectoryPrefix FROM modules",
+        conditions, " ORDER BY ModuleID", st);
+    if (!statement)
+        return st;
+    StatementRun r(*statement);
+    bindConditions(r, conditions);
+    rows.clear();
+    while (r.next())
+        rows.push_back({ toInt32(r.columnInteger(0)), r.columnText(1), r.columnText(2) });
+    return checked(r.status());
+}
+
+Status Store::getModule(const std::string& name, ModuleFields& row)
+{
+    if (Status st = usable(); !st)
+        return st;
+    StatementRun r(m_getModule);
+    r.text(1, name);
+    if (r.next()) {
+        row = { toInt32(r.columnInteger(0)), r.columnText(1), r.columnText(2) };
+        return {};
+    }
+    if (!r.status())
+        return checked(r.status());
+    return Status::failure("no module is named " + name);
+}
+
+Status Store::insertModule(const ModuleFields& module)
+{
+    if (Status st = usable(); !st)
+        return st;
+    StatementRun r(m_insertModule);
+    r.text(1, module.moduleName).text(2, module.directoryPrefix);
+    return checked(r.execute());
+}
+
+Status Store::deleteModules(const ModuleFields& pattern)
+{
+    if (Status st = usable(); !st)
+        return st;
+    // -1 and blank text mean any value.
+    const std::vector<Condition> conditions = {
+        number("ModuleID", pattern.moduleId, pattern.moduleId == -1),
+        text("trim(ModuleName)", pattern.moduleName),
+        text("trim(DirectoryPrefix)", pattern.directoryPrefix),
+    };
+    Status st;
+    Statement* statement = patternStatement(kDeleteModules, "DELETE FROM modules", conditions, "", st);
+    if (!statement)
+        return st;
+    StatementRun r(*statement);
+    bindConditions(r, conditions);
+    return checked(r.execute());
+}
+
+// ---- topics ----------------------------------------------------------------
+
+Status Store::insertTopic(const TopicFields& topic)
+{
+    if (Status st = usable(); !st)
+        return st;
+    // The store numbers the topic; the identifier given is not used.
+    StatementRun r(m_insertTopic);
+    r.integer(1, topic.moduleId).integer(2, topic.parentId).integer(3, topic.hasChild);
+    r.text(4, topic.patEdDocument).text(5, topic.description);
+    return checked(r.execute());
+}
+
+Status Store::getTopic(const TopicFields& key, int32_t& topicId)
+{
+    if (Status st = usable(); !st)
+        return st;
+    StatementRun r(m_getTopic);
+    r.integer(1, key.moduleId).text(2, key.patEdDocument).text(3, key.description);
+    if (r.next()) {
+        topicId = toInt32(r.columnInteger(0));
+        return {};
+    }
+    if (!r.status())
+        return checked(r.status());
+    return Status::failure("no topic of module " + std::to_string(key.moduleId) + " has that document and description");
+}
+
+Status Store::setTopic(int32_t topicId, int32_t hasChild)
+{
+    if (Status st = usable(); !st)
+        return st;
+    StatementRun r(m_setTopic);
+    r.integer(1, topicId).integer(2, hasChild);
+    if (Status st = r.execute(); !st)
+        return checked(st);
+    // An identifier names one topic; when it names none, the caller's
+    // numbering has gone wrong and should hear of it.
+    if (r.changes() == 0)
+        return Status::failure("no topic has the identifier " + std::to_string(topicId));
+    return {};
+}
+
+Status Store::deleteTopics(const TopicFields& pattern)
+{
+    if (Status st = usable(); !st)
+        return st;
+    const std::vector<Condition> conditions = {
+        number("TopicID", pattern.topicId, pattern.topicId == -1),
+        number("ModuleID", pattern.moduleId, pattern.moduleId == -1),
+        number("ParentID", pattern.parentId, pattern.parentId == -1),
+        number("HasChild", pattern.hasChild, pattern.hasChild == -1),
+        text("trim(PatEdDocument)", pattern.patEdDocument),
+        text("trim(Description)", pattern.description),
+    };
+    Status st;
+    Statement* statement = patternStatement(kDeleteTopics, "DELETE FROM topics", conditions, "", st);
+    if (!statement)
+        return st;
+    StatementRun r(*statement);
+    bindConditions(r, conditions);
+    return checked(r.execute());
+}
+
+// ---- coding systems and codes ---------------------------------------------
+
+Status Store::getCodingSystems(const CodingSystemFields& filter, std::vector<CodingSystemFields>& rows)
+{
+    if (Status st = usable(); !st)
+        return st;
+    const std::vector<Condition> conditions = {
+        number("CodingSystemID", filter.codingSystemId, filter.codingSystemId == 0 || filter.codingSystemId == -1),
+        text("trim(CodingSystemName)", filter.codingSystemName),
+    };
+    Status st;
+    Statement* statement = patternStatement(kListCodingSystems,
+        "SELECT CodingSystemID, CodingSystemName FROM codingsystems", conditions, " ORDER BY CodingSystemID", st);
+    if (!statement)
+        return st;
+    StatementRun r(*statement);
+    bindConditions(r, conditions);
+    rows.clear();
+    while (r.next())
+        rows.push_back({ toInt32(r.columnInteger(0)), r.columnText(1) });
+    return checked(r.status());
+}
+
+Status Store::getCodingSystem(const std::string& name, CodingSystemFields& row)
+{
+    if (Status st = usable(); !st)
+        return st;
+    StatementRun r(m_getCodingSystem);
+    r.text(1, name);
+    if (r.next()) {
+        row = { toInt32(r.columnInteger(0)), r.columnText(1) };
+        return {};
+    }
+    if (!r.status())
+        return checked(r.status());
+    return Status::failure("no coding system is named " + name);
+}
+
+Status Store::insertCode(const CodeFields& code)
+{
+    if (Status st = usable(); !st)
+        return st;
+    StatementRun r(m_insertCode);
+    r.text(1, code.code).integer(2, code.codingSystemId).integer(3, code.codeFlag);
+    r.text(4, code.description).text(5, code.patEdDocument);
+    return checked(r.execute());
+}
+
+Status Store::setCode(const CodeFields& code)
+{
+    if (Status st = usable(); !st)
+        return st;
+    // Every code of that name gets the description: within one coding system
+    // when the record names one, in all of them when its identifier is 0. A
+    // code that is not stored is no failure: no row then differs from what
+    // the caller asked for.
+    if (code.codingSystemId != 0) {
+        StatementRun r(m_setCodeInSystem);
+        r.text(1, code.description).text(2, code.code).integer(3, code.codingSystemId);
+        return checked(r.execute());
+    }
+    StatementRun r(m_setCode);
+    r.text(1, code.description).text(2, code.code);
+    return checked(r.execute());
+}
+
+Status Store::deleteCodes(const CodeFields& pattern)
+{
+    if (Status st = usable(); !st)
+        return st;
+    const std::vector<Condition> conditions = {
+        number("CodeID", pattern.codeId, pattern.codeId == -1),
+        text("trim(Code)", pattern.code),
+        number("CodingSystemID", pattern.codingSystemId, pattern.codingSystemId == -1),
+        number("CodeFlag", pattern.codeFlag, pattern.codeFlag == -1),
+        text("trim(Description)", pattern.description),
+        text("trim(PatEdDocument)", pattern.patEdDocument),
+    };
+    Status st;
+    Statement* statement = patternStatement(kDeleteCodes, "DELETE FROM codes", conditions, "", st);
+    if (!statement)
+        return st;
+    StatementRun r(*statement);
+    bindConditions(r, conditions);
+    return checked(r.execute());
+}
+
+// ---- defaults --------------------------------------------------------------
+
+Status Store::getDefaults(const std::string& key, DefaultsFields& defaults)
+{
+    if (Status st = usable(); !st)
+        return st;
+    StatementRun r(m_getDefaults);
+    r.text(1, key);
+    if (r.next()) {
+        for (size_t i = 0; i < kDefaultsColumnCount; ++i) {
+            if (kDefaultsColumns[i].width == 0)
+                defaults.value[i] = toInt32(r.columnInteger(static_cast<int>(i)));
+            else
+                defaults.text[i] = r.columnText(static_cast<int>(i));
+        }
+        return {};
+    }
+    if (!r.status())
+        return checked(r.status());
+    return Status::failure(
+        key.empty() ? std::string("no defaults are stored") : "no defaults are stored under the key " + key);
+}
+
+Status Store::setDefaults(const DefaultsFields& defaults)
+{
+    if (Status st = usable(); !st)
+        return st;
+    // Update the row of that key, or add one: both in one savepoint, so that
+    // the operation is atomic inside and outside a unit.
+    if (Status st = run(m_savepoint); !st)
+        return checked(st);
+    Status st;
+    {
+        StatementRun update(m_updateDefaults);
+        for (size_t i = 0; i < kDefaultsColumnCount; ++i) {
+            const int param = static_cast<int>(i + 1);
+            if (kDefaultsColumns[i].width == 0)
+                update.integer(param, defaults.value[i]);
+            else
+                update.text(param, defaults.text[i]);
+        }
+        st = update.execute();
+        if (st && update.changes() == 0) {
+            StatementRun insert(m_insertDefaults);
+            for (size_t i = 0; i < kDefaultsColumnCount; ++i) {
+                const int param = static_cast<int>(i + 1);
+                if (kDefaultsColumns[i].width == 0)
+                    insert.integer(param, defaults.value[i]);
+                else
+                    insert.text(param, defaults.text[i]);
+            }
+            st = insert.execute();
+        }
+    }
+    if (!st) {
+        (void)run(m_rollbackTo);
+        (void)run(m_release);
+        return checked(st);
+    }
+    st = run(m_release);
+    if (!st && m_depth == 0 && !sqlite3_get_autocommit(m_db.handle()))
+        (void)run(m_rollback);
+    return checked(st);
+}
+
+// ---- SQL text --------------------------------------------------------------
+
+Status Store::executeQuery(std::string_view sql)
+{
+    if (Status st = usable(); !st)
+        return st;
+
+    // The program's topic insert is the one statement sent in bulk. Its
+    // values are bound to the prepared insert instead of the text being
+    // compiled anew: the row stored is the one the text would store.
+    TopicInsertValues values;
+    if (parseTopicInsert(sql, values)) {
+        StatementRun r(m_insertTopic);
+        r.integer(1, values.moduleId).integer(2, values.parentId).integer(3, values.hasChild);
+        r.text(4, values.patEdDocument).text(5, values.description);
+        return checked(r.execute());
+    }
+
+    sqlite3* db = m_db.handle();
+    const char* rest = sql.data();
+    const char* const end = sql.data() + sql.size();
+    sqlite3_stmt* prepared = nullptr;
+    // Empty statements (a lone semicolon) before the first one are skipped.
+    while (!prepared) {
+        if (holdsNoStatement(std::string_view(rest, static_cast<size_t>(end - rest))))
+            return Status::failure("the SQL text holds no statement");
+        const char* tail = nullptr;
+        m_guard.active = true;
+        m_guard.denied = nullptr;
+        const int rc = sqlite3_prepare_v3(db, rest, static_cast<int>(end - rest), 0, &prepared, &tail);
+        m_guard.active = false;
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(prepared);
+            if (m_guard.denied)
+                return Status::failure(m_guard.denied);
+            return Status::failure(sqliteReason(db, rc));
+        }
+        rest = tail ? tail : end;
+    }
+    Statement statement;
+    statement.adopt(prepared);
+    // Exactly one statement: anything but blanks and comments after it is
+    // refused before the first one runs.
+    if (!holdsNoStatement(std::string_view(rest, static_cast<size_t>(end - rest))))
+        return Status::failure("the SQL text holds more than one statement; none was run");
+    StatementRun r(statement);
+    return checked(r.execute());
+}
+
+} // namespace kovadel

@@ -1,0 +1,109 @@
+// One open VELKINDEX database: its connection, its prepared statements, and
+// the units of work that the program opens around its commands.
+//
+// Every operation prepares nothing on the hot path: statements are prepared
+// when the database is opened (or, for the patterns of the list and delete
+// operations, at their first use) and bound per call.
+#pragma once
+
+#include "Records.h"
+#include "Sqlite.h"
+#include "Status.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kovadel {
+
+class Store {
+public:
+    Store() = default;
+    ~Store(); // an open unit of work is rolled back
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    // Opens `utf8Path`, creating the schema in a new or empty file. `shownPath`
+    // names the file in reasons.
+    Status open(const std::string& utf8Path, const std::string& shownPath);
+
+    // Units of work: see kovadel.h.
+    Status beginUnit();
+    Status commitUnit();
+    Status rollbackUnit();
+
+    Status getModules(const ModuleFields& filter, std::vector<ModuleFields>& rows);
+    Status getModule(const std::string& name, ModuleFields& row);
+    Status insertModule(const ModuleFields& module);
+    Status deleteModules(const ModuleFields& pattern);
+
+    Status insertTopic(const TopicFields& topic);
+    Status getTopic(const TopicFields& key, int32_t& topicId);
+    Status setTopic(int32_t topicId, int32_t hasChild);
+    Status deleteTopics(const TopicFields& pattern);
+
+    Status getCodingSystems(const CodingSystemFields& filter, std::vector<CodingSystemFields>& rows);
+    Status getCodingSystem(const std::string& name, CodingSystemFields& row);
+    Status insertCode(const CodeFields& code);
+    Status setCode(const CodeFields& code);
+    Status deleteCodes(const CodeFields& pattern);
+
+    Status getDefaults(const std::string& key, DefaultsFields& defaults);
+    Status setDefaults(const DefaultsFields& defaults);
+
+    // `sql` is UTF-8.
+    Status executeQuery(std::string_view sql);
+
+private:
+    // One condition of a list filter or a delete pattern. `column` may be an
+    // expression over a column (the trimmed text).
+    struct Condition {
+        const char* column;
+        bool any;
+        int64_t number = 0;
+        const std::string* text = nullptr; // the caller's field, alive for the run
+    };
+    static Condition number(const char* column, int64_t value, bool any) { return { column, any, value }; }
+    static Condition text(const char* column, const std::string& value) { return { column, value.empty(), 0, &value }; }
+
+    // What ExecuteQuery may not prepare; consulted by the authorizer.
+    struct QueryGuard {
+        bool active = false;
+        const char* denied = nullptr; // why the last prepare was refused
+    };
+    static int authorize(void* guard, int action, const char* first, const char* second, const char*, const char*);
+
+    Status prepareStatements();
+    Status createSchemaIfEmpty(const std::string& shownPath);
+    // Fails while the unit of work has been rolled back.
+    Status usable();
+    // After a failed step inside a unit: SQLite may have ended the
+    // transaction itself, which dooms the unit.
+    Status checked(Status status);
+    void endUnit();
+    Status run(Statement& statement);
+
+    // The statement `head WHERE <conditions> tail`, where only the conditions
+    // that are not `any` appear; prepared once per kind and combination.
+    Statement* patternStatement(unsigned kind, std::string_view head, const std::vector<Condition>& conditions,
+        std::string_view tail, Status& status);
+    static void bindConditions(StatementRun& run, const std::vector<Condition>& conditions);
+
+    Connection m_db;
+    QueryGuard m_guard;
+
+    int m_depth = 0;
+    bool m_doomed = false;
+    std::string m_doomReason;
+
+    Statement m_begin, m_commit, m_rollback, m_syncFull, m_syncNormal;
+    Statement m_savepoint, m_release, m_rollbackTo;
+    Statement m_getModule, m_insertModule;
+    Statement m_insertTopic, m_getTopic, m_setTopic;
+    Statement m_getCodingSystem, m_insertCode, m_setCode, m_setCodeInSystem;
+    Statement m_getDefaults, m_updateDefaults, m_insertDefaults;
+    std::unordered_map<unsigned, Statement> m_patterns;
+};
+
+} // namespace kovadel
