@@ -96,20 +96,17 @@ const std::string& ansiCodePageName() { return codePage().name; }
 
 const std::string& ansiCodePageProblem() { return codePage().problem; }
 
-std::u16string ansiToUtf16(std::string_view ansi)
+void ansiToUtf16(const char* ansi, size_t size, char16_t* out)
 {
     const CodePage& cp = codePage();
-    std::u16string out(ansi.size(), u'\0');
-    for (size_t i = 0; i < ansi.size(); ++i)
+    for (size_t i = 0; i < size; ++i)
         out[i] = cp.toUnicode[static_cast<unsigned char>(ansi[i])];
-    return out;
 }
 
-std::string utf16ToAnsi(std::u16string_view text)
+void utf16ToAnsi(const char16_t* text, size_t size, char* out)
 {
     const CodePage& cp = codePage();
-    std::string out(text.size(), '\0');
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0; i < size; ++i) {
         const char16_t unit = text[i];
         if (unit == 0) {
             out[i] = '\0';
@@ -118,6 +115,19 @@ std::string utf16ToAnsi(std::u16string_view text)
         const unsigned char b = cp.fromUnicode[unit];
         out[i] = b ? static_cast<char>(b) : '?';
     }
+}
+
+std::u16string ansiToUtf16(std::string_view ansi)
+{
+    std::u16string out(ansi.size(), u'\0');
+    ansiToUtf16(ansi.data(), ansi.size(), out.data());
+    return out;
+}
+
+std::string utf16ToAnsi(std::u16string_view text)
+{
+    std::string out(text.size(), '\0');
+    utf16ToAnsi(text.data(), text.size(), out.data());
     return out;
 }
 

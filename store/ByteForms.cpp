@@ -129,18 +129,12 @@ int32_t getI32(const uint8_t* in, size_t offset) { return static_cast<int32_t>(g
 // characters go out as NUL bytes; a character the code page lacks becomes '?'.
 template <int N> void putAnsi(uint8_t* out, size_t offset, const FixedText<N>& text)
 {
-    const std::string bytes = kovadel::utf16ToAnsi(std::u16string_view(text.chars().data(), N));
-    for (int i = 0; i < N; ++i)
-        out[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(bytes[static_cast<size_t>(i)]);
+    kovadel::utf16ToAnsi(text.chars().data(), static_cast<size_t>(N), reinterpret_cast<char*>(out + offset));
 }
 
 template <int N> void getAnsi(const uint8_t* in, size_t offset, FixedText<N>& text)
 {
-    const std::u16string units
-        = kovadel::ansiToUtf16(std::string_view(reinterpret_cast<const char*>(in + offset), static_cast<size_t>(N)));
-    auto& chars = text.chars();
-    for (int i = 0; i < N; ++i)
-        chars[static_cast<size_t>(i)] = units[static_cast<size_t>(i)];
+    kovadel::ansiToUtf16(reinterpret_cast<const char*>(in + offset), static_cast<size_t>(N), text.chars().data());
 }
 
 // Text of N characters in the element form: N UTF-16LE code units.

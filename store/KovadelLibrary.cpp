@@ -77,21 +77,66 @@ using SafeArrayPtr = std::unique_ptr<SAFEARRAY, SafeArrayDeleter>;
 using RecordFunction = int32_t (*)(void*, void*);
 using ArrayFunction = int32_t (*)(SAFEARRAY**, void*);
 
+// The single form of the status that the handlers pass with every call. A
+// handler's status rarely changes between calls (the library leaves it blank
+// on success), so the form of the last one is kept and reused.
+class StatusForm {
+public:
+    CallStatusSingle encode(const CallStatus& status)
+    {
+        if (!m_valid || !(status == m_status)) {
+            m_bytes = toSingle(status);
+            m_status = status;
+            m_valid = true;
+        }
+        return m_bytes;
+    }
+    // Takes the returned form back into `status`, unless it came back unchanged.
+    void takeBack(const CallStatusSingle& returned, CallStatus& status)
+    {
+        if (returned != m_bytes) {
+            fromSingle(returned, status);
+            m_bytes = returned;
+            m_status = status;
+        }
+    }
+
+private:
+    CallStatus m_status;
+    CallStatusSingle m_bytes {};
+    bool m_valid = false;
+};
+
 // One record by itself: single form out, the same buffer back in. Every field
-// of the record and of the status is in-out.
-template <typename Record> int32_t callWithRecord(RecordFunction function, Record& record, CallStatus& status)
+// of the record and of the status is in-out; a form that comes back unchanged
+// needs no converting back.
+template <typename Record>
+int32_t callWithRecord(StatusForm& form, RecordFunction function, Record& record, CallStatus& status)
 {
-    auto recordBytes = toSingle(record);
-    auto statusBytes = toSingle(status);
+    const auto recordSent = toSingle(record);
+    auto recordBytes = recordSent;
+    auto statusBytes = form.encode(status);
     const int32_t result = function(recordBytes.data(), statusBytes.data());
-    fromSingle(recordBytes, record);
-    fromSingle(statusBytes, status);
+    if (recordBytes != recordSent)
+        fromSingle(recordBytes, record);
+    form.takeBack(statusBytes, status);
+    return result;
+}
+
+// A call whose only record is the status.
+template <typename Function, typename... Args>
+int32_t callWithStatus(StatusForm& form, Function function, CallStatus& status, Args... args)
+{
+    auto statusBytes = form.encode(status);
+    const int32_t result = function(args..., statusBytes.data());
+    form.takeBack(statusBytes, status);
     return result;
 }
 
 } // namespace
 
 struct KovadelLibrary::Impl {
+    StatusForm statusForm;
     QString path;
     QLibrary library;
 
@@ -168,11 +213,11 @@ struct KovadelLibrary::Impl {
             std::memcpy(kv_safearray_element(array.get(), static_cast<uint32_t>(i)), element.data(), element.size());
         }
 
-        auto statusBytes = toSingle(status);
+        auto statusBytes = statusForm.encode(status);
         SAFEARRAY* raw = array.release();
         const int32_t result = function(&raw, statusBytes.data());
         array.reset(raw);
-        fromSingle(statusBytes, status);
+        statusForm.takeBack(statusBytes, status);
 
         const uint32_t count = raw ? raw->rgsabound[0].cElements : 0;
         if (count > 0 && (raw->cbElements != ElementSize || !raw->pvData))
@@ -222,10 +267,7 @@ int32_t KovadelLibrary::ExecuteQuery(const QString& sql, CallStatus& status)
 {
     const auto function = d->bind(d->executeQuery, "ExecuteQuery");
     const std::string ansiSql = toAnsi(sql);
-    auto statusBytes = toSingle(status);
-    const int32_t result = function(ansiSql.c_str(), statusBytes.data());
-    fromSingle(statusBytes, status);
-    return result;
+    return callWithStatus(d->statusForm, function, status, ansiSql.c_str());
 }
 
 int32_t KovadelLibrary::GetModules(std::vector<ModuleRecord>& list, CallStatus& status)
@@ -236,37 +278,37 @@ int32_t KovadelLibrary::GetModules(std::vector<ModuleRecord>& list, CallStatus& 
 
 int32_t KovadelLibrary::GetModule(ModuleRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->getModule, "GetModule"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->getModule, "GetModule"), record, status);
 }
 
 int32_t KovadelLibrary::InsertModule(ModuleRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->insertModule, "InsertModule"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->insertModule, "InsertModule"), record, status);
 }
 
 int32_t KovadelLibrary::DeleteModules(ModuleRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->deleteModules, "DeleteModules"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->deleteModules, "DeleteModules"), record, status);
 }
 
 int32_t KovadelLibrary::InsertTopic(TopicRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->insertTopic, "InsertTopic"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->insertTopic, "InsertTopic"), record, status);
 }
 
 int32_t KovadelLibrary::GetTopic(TopicRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->getTopic, "GetTopic"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->getTopic, "GetTopic"), record, status);
 }
 
 int32_t KovadelLibrary::SetTopic(TopicRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->setTopic, "SetTopic"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->setTopic, "SetTopic"), record, status);
 }
 
 int32_t KovadelLibrary::DeleteTopics(TopicRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->deleteTopics, "DeleteTopics"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->deleteTopics, "DeleteTopics"), record, status);
 }
 
 int32_t KovadelLibrary::GetCodingSystems(std::vector<CodingSystemRecord>& list, CallStatus& status)
@@ -277,59 +319,47 @@ int32_t KovadelLibrary::GetCodingSystems(std::vector<CodingSystemRecord>& list, 
 
 int32_t KovadelLibrary::GetCodingSystem(CodingSystemRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->getCodingSystem, "GetCodingSystem"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->getCodingSystem, "GetCodingSystem"), record, status);
 }
 
 int32_t KovadelLibrary::InsertCode(CodeRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->insertCode, "InsertCode"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->insertCode, "InsertCode"), record, status);
 }
 
 int32_t KovadelLibrary::SetCode(CodeRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->setCode, "SetCode"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->setCode, "SetCode"), record, status);
 }
 
 int32_t KovadelLibrary::DeleteCodes(CodeRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->deleteCodes, "DeleteCodes"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->deleteCodes, "DeleteCodes"), record, status);
 }
 
 int32_t KovadelLibrary::GetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->getPatEdDefaults, "GetPatEdDefaults"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->getPatEdDefaults, "GetPatEdDefaults"), record, status);
 }
 
 int32_t KovadelLibrary::SetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->bind(d->setPatEdDefaults, "SetPatEdDefaults"), record, status);
+    return callWithRecord(d->statusForm, d->bind(d->setPatEdDefaults, "SetPatEdDefaults"), record, status);
 }
 
 int32_t KovadelLibrary::BeginUnit(CallStatus& status)
 {
-    const auto function = d->bind(d->beginUnit, "BeginUnit");
-    auto statusBytes = toSingle(status);
-    const int32_t result = function(statusBytes.data());
-    fromSingle(statusBytes, status);
-    return result;
+    return callWithStatus(d->statusForm, d->bind(d->beginUnit, "BeginUnit"), status);
 }
 
 int32_t KovadelLibrary::CommitUnit(CallStatus& status)
 {
-    const auto function = d->bind(d->commitUnit, "CommitUnit");
-    auto statusBytes = toSingle(status);
-    const int32_t result = function(statusBytes.data());
-    fromSingle(statusBytes, status);
-    return result;
+    return callWithStatus(d->statusForm, d->bind(d->commitUnit, "CommitUnit"), status);
 }
 
 int32_t KovadelLibrary::RollbackUnit(CallStatus& status)
 {
-    const auto function = d->bind(d->rollbackUnit, "RollbackUnit");
-    auto statusBytes = toSingle(status);
-    const int32_t result = function(statusBytes.data());
-    fromSingle(statusBytes, status);
-    return result;
+    return callWithStatus(d->statusForm, d->bind(d->rollbackUnit, "RollbackUnit"), status);
 }
 
 QString KovadelLibrary::LastError()

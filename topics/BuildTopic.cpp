@@ -12,7 +12,6 @@ namespace {
 
 constexpr int kMaxDepth = 10;
 
-QString doubledApostrophes(QString text) { return text.replace(u'\'', QStringLiteral("''")); }
 
 // The reader doubles apostrophes for SQL text; a record carries the text as read.
 QString singleApostrophes(QString text) { return text.replace(QStringLiteral("''"), QStringLiteral("'")); }
@@ -62,10 +61,26 @@ QString composeStoredDocument(const QString& directoryPrefix, const QString& doc
 QString topicInsertStatement(int32_t moduleNo, int32_t parentId, int16_t hasChild, const QString& storedDocument,
                              const QString& description)
 {
-    return QStringLiteral("Insert into topics (ModuleID, ParentID, HasChild, PatEdDocument, Description)")
-        + QStringLiteral("Values(") + QString::number(moduleNo) + QStringLiteral(", ") + QString::number(parentId)
-        + QStringLiteral(", ") + QString::number(hasChild) + QStringLiteral(",'") + doubledApostrophes(storedDocument)
-        + QStringLiteral("','") + description + QStringLiteral(" ')");
+    static const QString head
+        = QStringLiteral("Insert into topics (ModuleID, ParentID, HasChild, PatEdDocument, Description)Values(");
+    QString sql;
+    sql.reserve(head.size() + 40 + 2 * storedDocument.size() + description.size());
+    sql += head;
+    sql += QString::number(moduleNo);
+    sql += QLatin1String(", ");
+    sql += QString::number(parentId);
+    sql += QLatin1String(", ");
+    sql += QString::number(hasChild);
+    sql += QLatin1String(",'");
+    for (const QChar c : storedDocument) {
+        sql += c;
+        if (c == u'\'')
+            sql += c;
+    }
+    sql += QLatin1String("','");
+    sql += description;
+    sql += QLatin1String(" ')");
+    return sql;
 }
 
 bool BuildTopic_Click(PatEdContext& ctx, BuildCounts* counts)

@@ -25,6 +25,11 @@ std::u16string ansiToUtf16(std::string_view ansi);
 // code page cannot represent becomes '?'.
 std::string utf16ToAnsi(std::u16string_view text);
 
+// The same two conversions into a caller's buffer of `size` units, without
+// allocating: for the fixed-width record fields.
+void ansiToUtf16(const char* ansi, size_t size, char16_t* out);
+void utf16ToAnsi(const char16_t* text, size_t size, char* out);
+
 std::string utf16ToUtf8(std::u16string_view text);
 
 // Invalid UTF-8 bytes become U+FFFD.
