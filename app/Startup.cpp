@@ -28,7 +28,7 @@ void selectName(PatEdContext& ctx, ListName list, const QString& name)
 
 // Re-creates the module: clears it with its index, inserts it anew, makes it
 // the default module when none is set, and builds its index.
-bool topicCreate(PatEdContext& ctx, const CommandLinePlan& plan)
+bool topicCreate(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& report)
 {
     selectName(ctx, ListName::ModuleList, plan.name);
     if (!ClearTopic_Click(ctx))
@@ -59,10 +59,14 @@ bool topicCreate(PatEdContext& ctx, const CommandLinePlan& plan)
             return false;
         }
     }
-    return BuildTopic_Click(ctx);
+    BuildCounts counts;
+    if (!BuildTopic_Click(ctx, &counts))
+        return false;
+    report = topicCreateReport(plan.name, ctx.vars.BatchFileDir + ctx.vars.BatchFileName, counts);
+    return true;
 }
 
-bool topicDelete(PatEdContext& ctx, const CommandLinePlan& plan)
+bool topicDelete(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& report)
 {
     selectName(ctx, ListName::ModuleList, plan.name);
     int deleted = 0;
@@ -72,19 +76,24 @@ bool topicDelete(PatEdContext& ctx, const CommandLinePlan& plan)
         ctx.ui.messageBox(QStringLiteral("No module named \"%1\" is in the database; nothing was deleted.").arg(plan.name));
         return false;
     }
+    report = topicDeleteReport(plan.name, deleted);
     return true;
 }
 
-bool codeCreate(PatEdContext& ctx, const CommandLinePlan& plan)
+bool codeCreate(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& report)
 {
     selectName(ctx, ListName::CodeList, plan.name);
     if (!CmdClear_Click(ctx))
         return false;
     selectName(ctx, ListName::CodeList, plan.name);
-    return CmdLoad_Click(ctx);
+    LoadCounts counts;
+    if (!CmdLoad_Click(ctx, &counts))
+        return false;
+    report = codeCreateReport(plan.name, ctx.vars.BatchFileDir + ctx.vars.BatchFileName, counts);
+    return true;
 }
 
-bool codeDelete(PatEdContext& ctx, const CommandLinePlan& plan)
+bool codeDelete(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& report)
 {
     selectName(ctx, ListName::CodeList, plan.name);
     int cleared = 0;
@@ -95,10 +104,11 @@ bool codeDelete(PatEdContext& ctx, const CommandLinePlan& plan)
                               .arg(plan.name));
         return false;
     }
+    report = codeDeleteReport(plan.name);
     return true;
 }
 
-bool codeDescription(PatEdContext& ctx, const CommandLinePlan& plan)
+bool codeDescription(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& report)
 {
     // The load itself only picks the layout by the name; a night job that
     // names a coding system the database does not have is told so.
@@ -112,7 +122,11 @@ bool codeDescription(PatEdContext& ctx, const CommandLinePlan& plan)
         return false;
     }
     selectName(ctx, ListName::CodeList, plan.name);
-    return LoadCodingDescription(ctx, ctx.ui.listText(ListName::CodeList));
+    LoadCounts counts;
+    if (!LoadCodingDescription(ctx, ctx.ui.listText(ListName::CodeList), &counts))
+        return false;
+    report = codeDescriptionReport(plan.name, ctx.vars.BatchFileDir + ctx.vars.BatchFileName, counts);
+    return true;
 }
 
 QString missingNameMessage(BatchAction action)
@@ -126,8 +140,28 @@ QString missingNameMessage(BatchAction action)
     }
 }
 
+// The work of a batch run is written when its unit commits, after the last
+// line of its input file has been read: a full disk or a failing disk shows up
+// there, and the operator is told which file and line the run had reached.
+QString commitFailureMessage(PatEdContext& ctx, const CommandLinePlan& plan, const QString& reason)
+{
+    const bool readsFile = plan.action == BatchAction::TopicCreate || plan.action == BatchAction::CodeCreate
+        || plan.action == BatchAction::CodeDescription;
+    if (!readsFile)
+        return QStringLiteral("The changes could not be saved to %1: %2. Nothing was changed; run it again.")
+            .arg(ctx.vars.DbPath, reason);
+    const QString path = plan.fileDir + plan.fileName;
+    const int32_t lines = ctx.store.FileLineCount(path);
+    const QString where = lines > 0 ? QStringLiteral("line %1 (the end of the file)").arg(lines)
+                                    : QStringLiteral("the end of the file");
+    return QStringLiteral("%1: %2: the changes could not be saved to %3: %4. Nothing from this file was stored; "
+                          "check that the disk has room and works, then run it again.")
+        .arg(path, where, ctx.vars.DbPath, reason);
+}
+
 // Runs one batch action as one unit of work: it is stored whole or not at all.
-bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan)
+// `report` tells what it did once it is stored.
+bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& report)
 {
     if (plan.name.isEmpty()) {
         ctx.ui.messageBox(missingNameMessage(plan.action));
@@ -139,21 +173,22 @@ bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan)
         return false;
     }
     bool ok = false;
+    RunReport done;
     switch (plan.action) {
     case BatchAction::TopicCreate:
-        ok = topicCreate(ctx, plan);
+        ok = topicCreate(ctx, plan, done);
         break;
     case BatchAction::TopicDelete:
-        ok = topicDelete(ctx, plan);
+        ok = topicDelete(ctx, plan, done);
         break;
     case BatchAction::CodeCreate:
-        ok = codeCreate(ctx, plan);
+        ok = codeCreate(ctx, plan, done);
         break;
     case BatchAction::CodeDelete:
-        ok = codeDelete(ctx, plan);
+        ok = codeDelete(ctx, plan, done);
         break;
     case BatchAction::CodeDescription:
-        ok = codeDescription(ctx, plan);
+        ok = codeDescription(ctx, plan, done);
         break;
     case BatchAction::None:
         break;
@@ -161,9 +196,10 @@ bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan)
     if (!ok)
         return false; // the unit rolls back as it goes
     if (!unit.commit()) {
-        ctx.ui.messageBox(QStringLiteral("The changes could not be saved to %1: %2").arg(ctx.vars.DbPath, unit.error()));
+        ctx.ui.messageBox(commitFailureMessage(ctx, plan, unit.error()));
         return false;
     }
+    report = done;
     return true;
 }
 
@@ -221,7 +257,7 @@ StartupOutcome Form_Load(PatEdContext& ctx, const QString& commandLine)
         v.BatchFileDir = plan.fileDir;
         v.BatchFileName = plan.fileName;
         v.BatchRun = true;
-        const bool ok = runBatchAction(ctx, plan);
+        const bool ok = runBatchAction(ctx, plan, outcome.report);
         v.BatchRun = false;
         outcome.exitStatus = ok ? kExitOk : kExitFailed;
     } catch (const ExternalsError& error) {

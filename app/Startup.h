@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/PatEdContext.h"
+#include "app/RunSummary.h"
 
 #include <QString>
 
@@ -17,6 +18,7 @@ struct StartupOutcome {
     bool showWindow = false; // interactive: show the main window now
     int exitStatus = kExitOk;
     bool databaseOpen = false;
+    RunReport report; // a batch run that succeeded: its summary and listing
 };
 
 // Runs the start-up on the program's argument text. In a batch run the action

@@ -1,5 +1,6 @@
 #include "app/WindowCommands.h"
 
+#include "app/RunSummary.h"
 #include "coding/CmdClear.h"
 #include "coding/CmdLoad.h"
 #include "coding/LoadCodingDescription.h"
@@ -28,12 +29,29 @@ std::function<void()> guarded(PatEdContext& ctx, std::function<void()> handler)
 PatEdConfig::Commands windowCommands(PatEdContext& ctx, PatEdConfig& window)
 {
     PatEdConfig::Commands commands;
-    commands.BuildTopic = guarded(ctx, [&ctx]() { BuildTopic_Click(ctx); });
+    // A build or load that skipped or cut lines says so once its unit has ended.
+    auto tell = [&ctx](const QString& notice) {
+        if (!notice.isEmpty())
+            ctx.ui.messageBox(notice);
+    };
+    commands.BuildTopic = guarded(ctx, [&ctx, tell]() {
+        BuildCounts counts;
+        if (BuildTopic_Click(ctx, &counts))
+            tell(buildNotice(ctx.ui.commonDialog().fileName(), counts));
+    });
     commands.ClearTopic = guarded(ctx, [&ctx]() { ClearTopic_Click(ctx); });
     commands.CreateModule
         = guarded(ctx, [&ctx, &window]() { CreateModule_Click(ctx, window.modName(), window.modDirPrefix()); });
-    commands.CmdLoad = guarded(ctx, [&ctx]() { CmdLoad_Click(ctx); });
+    commands.CmdLoad = guarded(ctx, [&ctx, tell]() {
+        LoadCounts counts;
+        if (CmdLoad_Click(ctx, &counts))
+            tell(codeLoadNotice(ctx.ui.commonDialog().fileName(), counts));
+    });
     commands.CmdClear = guarded(ctx, [&ctx]() { CmdClear_Click(ctx); });
-    commands.LoadCodeDescription = guarded(ctx, [&ctx]() { LoadCodeDescription_Click(ctx); });
+    commands.LoadCodeDescription = guarded(ctx, [&ctx, tell]() {
+        LoadCounts counts;
+        if (LoadCodeDescription_Click(ctx, &counts))
+            tell(descriptionLoadNotice(ctx.ui.commonDialog().fileName(), counts));
+    });
     return commands;
 }

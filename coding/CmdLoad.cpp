@@ -24,8 +24,11 @@ QString loadCodeFile(PatEdContext& ctx, const QString& CodeSys, const QString& p
     // below never waits on the file.
     TextFile file;
     QString reason;
-    if (!file.open(path, &reason))
+    if (!file.open(path, &reason)) {
+        if (file.openFailure() == TextFile::OpenFailure::Utf16)
+            return reason + QStringLiteral(" No codes were loaded.");
         return reason + QStringLiteral(" No codes were loaded; check the file's folder and name and load it again.");
+    }
 
     std::vector<NumberedCodeLine> lines;
     while (!file.atEnd()) {
@@ -34,6 +37,7 @@ QString loadCodeFile(PatEdContext& ctx, const QString& CodeSys, const QString& p
         ++tally.linesRead;
         if (!splitCodeLine(text, line.words)) {
             ++tally.linesSkipped;
+            tally.blankLines.note(file.lineNumber());
             continue;
         }
         line.lineNumber = file.lineNumber();
@@ -65,6 +69,8 @@ QString loadCodeFile(PatEdContext& ctx, const QString& CodeSys, const QString& p
 
     CodeRecord record;
     for (const NumberedCodeLine& line : lines) {
+        if (!line.words.codes.isEmpty() && line.words.PatEdDocument.size() > record.PatEdDocument.width)
+            tally.cutDocuments.note(line.lineNumber);
         for (const QString& code : line.words.codes) {
             record.CodeID = 0;
             record.Code = code;
@@ -74,6 +80,8 @@ QString loadCodeFile(PatEdContext& ctx, const QString& CodeSys, const QString& p
             record.PatEdDocument = line.words.PatEdDocument;
             if (code.size() > record.Code.width || line.words.PatEdDocument.size() > record.PatEdDocument.width)
                 ++tally.textsCut;
+            if (code.size() > record.Code.width)
+                tally.cutCodes.note(line.lineNumber);
             if (ctx.store.InsertCode(record, status) == 0) {
                 tally.codesStored = 0;
                 return QStringLiteral("%1: line %2: the code \"%3\" could not be stored: %4. "

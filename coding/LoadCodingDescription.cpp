@@ -22,9 +22,12 @@ QString loadDescriptionFile(PatEdContext& ctx, const QString& CodeSys, const QSt
 {
     TextFile file;
     QString reason;
-    if (!file.open(path, &reason))
+    if (!file.open(path, &reason)) {
+        if (file.openFailure() == TextFile::OpenFailure::Utf16)
+            return reason + QStringLiteral(" No descriptions were loaded.");
         return reason
             + QStringLiteral(" No descriptions were loaded; check the file's folder and name and load it again.");
+    }
 
     const DescriptionLayout layout = descriptionLayoutFor(CodeSys);
     std::vector<NumberedDescriptionLine> lines;
@@ -34,6 +37,10 @@ QString loadDescriptionFile(PatEdContext& ctx, const QString& CodeSys, const QSt
         ++tally.linesRead;
         if (!splitDescriptionLine(text, layout, line.fields)) {
             ++tally.linesSkipped;
+            if (isBlankName(text))
+                tally.blankLines.note(file.lineNumber());
+            else
+                tally.shortLines.note(file.lineNumber());
             continue;
         }
         line.lineNumber = file.lineNumber();
@@ -56,8 +63,10 @@ QString loadDescriptionFile(PatEdContext& ctx, const QString& CodeSys, const QSt
         // Sent as read: the library stores record text exactly as sent, so
         // an apostrophe stays single.
         record.Description = line.fields.Description;
-        if (line.fields.Description.size() > record.Description.width)
+        if (line.fields.Description.size() > record.Description.width) {
             ++tally.descriptionsCut;
+            tally.cutDescriptions.note(line.lineNumber);
+        }
         if (ctx.store.SetCode(record, status) == 0) {
             tally.codesStored = 0;
             return QStringLiteral("%1: line %2: the description of the code \"%3\" could not be stored: %4. "

@@ -71,6 +71,9 @@ int32_t countLines(const std::string& utf8Path, std::string& reason)
     uint64_t pairs = 0;
     unsigned char last = 0;
     bool empty = true;
+    // The first bytes of the file: a UTF-8 byte-order mark is not a line.
+    uint64_t size = 0;
+    unsigned char head[3] = {};
     for (;;) {
         const ssize_t got = ::read(file.get(), block.get(), kBlockSize);
         if (got < 0) {
@@ -83,6 +86,9 @@ int32_t countLines(const std::string& utf8Path, std::string& reason)
             break;
         const unsigned char* const begin = block.get();
         const unsigned char* const end = begin + got;
+        for (ssize_t i = 0; i < got && size + static_cast<uint64_t>(i) < sizeof head; ++i)
+            head[size + static_cast<uint64_t>(i)] = begin[i];
+        size += static_cast<uint64_t>(got);
         if (last == '\r' && begin[0] == '\n')
             ++pairs;
         forEachByte(begin, end, '\r', [&](const unsigned char* at) {
@@ -94,6 +100,9 @@ int32_t countLines(const std::string& utf8Path, std::string& reason)
         last = end[-1];
         empty = false;
     }
+    // A file of the mark alone holds no line for the readers, which drop it.
+    if (size == sizeof head && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF)
+        return 0;
     uint64_t lines = carriageReturns + lineFeeds - pairs;
     if (!empty && last != '\r' && last != '\n')
         ++lines;

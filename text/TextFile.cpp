@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <array>
+#include <string_view>
 
 namespace {
 
@@ -27,6 +28,8 @@ const std::array<char16_t, 256>& ansiTable()
     return table;
 }
 
+constexpr std::string_view kUtf8Mark("\xEF\xBB\xBF", 3);
+
 } // namespace
 
 bool TextFile::open(const QString& path, QString* error)
@@ -34,7 +37,8 @@ bool TextFile::open(const QString& path, QString* error)
     close();
     m_path = path;
 
-    auto fail = [&](const QString& reason) {
+    auto fail = [&](OpenFailure failure, const QString& reason) {
+        m_failure = failure;
         if (error)
             *error = reason;
         return false;
@@ -42,19 +46,46 @@ bool TextFile::open(const QString& path, QString* error)
 
     const QFileInfo info(path);
     if (!info.exists())
-        return fail(QStringLiteral("The file %1 does not exist.").arg(path));
+        return fail(OpenFailure::Missing, QStringLiteral("The file %1 does not exist.").arg(path));
     if (info.isDir())
-        return fail(QStringLiteral("%1 is a folder, not a file.").arg(path));
+        return fail(OpenFailure::Folder, QStringLiteral("%1 is a folder, not a file.").arg(path));
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
+        return fail(
+            OpenFailure::Unreadable, QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
+        return fail(
+            OpenFailure::Unreadable, QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
 
-    m_bytes.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
-    m_pos = 0;
+    const std::string_view content(bytes.constData(), static_cast<size_t>(bytes.size()));
+    const TextEncoding encoding = detectEncoding(content);
+    if (encoding == TextEncoding::Utf16)
+        return fail(OpenFailure::Utf16,
+            QStringLiteral("The file %1 is saved as UTF-16 (it begins with the byte-order mark %2), which "
+                           "cannot be read; save it as UTF-8 or ANSI.")
+                .arg(path, content[0] == '\xFF' ? QStringLiteral("FF FE") : QStringLiteral("FE FF")));
+
+    // A NUL byte belongs to no text file (a binary file, or UTF-16 without
+    // its mark), and text sent to the library ends at the first one: the file
+    // is refused whole, naming the line that holds it.
+    if (const size_t nul = content.find('\0'); nul != std::string_view::npos) {
+        int64_t line = 1;
+        for (size_t i = 0; i < nul; ++i) {
+            if (content[i] == '\n' || (content[i] == '\r' && (i + 1 >= content.size() || content[i + 1] != '\n')))
+                ++line;
+        }
+        return fail(OpenFailure::Unreadable,
+            QStringLiteral("The file %1 holds a NUL byte on line %2, so it is not a text file; nothing "
+                           "was read from it.")
+                .arg(path)
+                .arg(line));
+    }
+
+    m_bytes.assign(content);
+    m_encoding = encoding;
+    m_pos = markLength(encoding);
     m_lineNumber = 0;
     m_open = true;
     return true;
@@ -67,6 +98,8 @@ void TextFile::close()
     m_pos = 0;
     m_lineNumber = 0;
     m_open = false;
+    m_encoding = TextEncoding::Ansi;
+    m_failure = OpenFailure::None;
 }
 
 QString TextFile::readLine()
@@ -89,6 +122,16 @@ QString TextFile::readLine()
             m_pos += 1;
     }
     ++m_lineNumber;
+
+    if (m_encoding != TextEncoding::Ansi) {
+        // UTF-8: CR and LF never occur inside a multi-byte sequence, so the
+        // split above holds. A mark at the start of a line comes from files
+        // joined together and is not text either.
+        size_t from = begin;
+        if (end - from >= kUtf8Mark.size() && std::string_view(data + from, kUtf8Mark.size()) == kUtf8Mark)
+            from += kUtf8Mark.size();
+        return QString::fromUtf8(data + from, static_cast<qsizetype>(end - from));
+    }
 
     const auto& table = ansiTable();
     const qsizetype length = static_cast<qsizetype>(end - begin);

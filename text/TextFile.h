@@ -1,9 +1,15 @@
 // An input text file read line by line.
 //
-// The file is read whole when it is opened and decoded in the ANSI code page.
-// A line ends at CR, CR LF or LF; the terminator is not part of the line, and
-// a last line without a terminator is read like any other.
+// The file is read whole when it is opened. Its encoding is taken from its
+// content (text/Encoding.h): UTF-8 with or without a byte-order mark, or the
+// ANSI code page; a UTF-16 file is refused. The mark is not part of the first
+// line, and in a UTF-8 file a mark at the start of any later line (files
+// joined together) is dropped too. A line ends at CR, CR LF or LF; the
+// terminator is not part of the line, and a last line without a terminator is
+// read like any other.
 #pragma once
+
+#include "text/Encoding.h"
 
 #include <QString>
 
@@ -12,9 +18,16 @@
 
 class TextFile {
 public:
+    enum class OpenFailure { None, Missing, Folder, Unreadable, Utf16 };
+
     // Opens and reads `path`. On failure returns false and sets `error` to a
-    // one-line reason that names the file (missing, a folder, unreadable).
+    // one-line reason that names the file (missing, a folder, unreadable,
+    // saved as UTF-16).
     bool open(const QString& path, QString* error = nullptr);
+    // Why the last open failed; None after a successful one.
+    OpenFailure openFailure() const { return m_failure; }
+    // The encoding the open file is read in.
+    TextEncoding encoding() const { return m_encoding; }
     void close();
     bool isOpen() const { return m_open; }
 
@@ -31,4 +44,6 @@ private:
     size_t m_pos = 0;
     int64_t m_lineNumber = 0;
     bool m_open = false;
+    TextEncoding m_encoding = TextEncoding::Ansi;
+    OpenFailure m_failure = OpenFailure::None;
 };

@@ -140,7 +140,9 @@ bool BuildTopic_Click(PatEdContext& ctx, BuildCounts* counts)
         UnitOfWork unit(ctx.store);
         CallStatus status;
         if (!unit.begin()) {
-            failure = QStringLiteral("The index of module \"%1\" could not be built: %2").arg(moduleName, unit.error());
+            failure = QStringLiteral("The index of module \"%1\" could not be built: %2. Close any other program "
+                                     "that uses the database, then build the index again.")
+                          .arg(moduleName, unit.error());
         }
 
         // 5. The module's identifier and directory prefix.
@@ -172,7 +174,11 @@ bool BuildTopic_Click(PatEdContext& ctx, BuildCounts* counts)
         if (failure.isEmpty())
             prevLevel = ReadNextLine(file, v.CurDescription, v.CurPatEdDocument);
         auto lineFailure = [&](const QString& what) {
-            return QStringLiteral("%1: line %2: %3: %4").arg(path).arg(file.lineNumber()).arg(what, ctx.store.LastError());
+            return QStringLiteral("%1: line %2: %3: %4. Nothing from this file was stored; correct the line or "
+                                  "the database, then build the index again.")
+                .arg(path)
+                .arg(file.lineNumber())
+                .arg(what, ctx.store.LastError());
         };
 
         // 8. The first topic is stored through the record operations, with its
@@ -188,6 +194,10 @@ bool BuildTopic_Click(PatEdContext& ctx, BuildCounts* counts)
             first.HasChild = 0;
             first.PatEdDocument = v.CurPatEdDocument;
             first.Description = singleApostrophes(v.CurDescription);
+            if (v.CurPatEdDocument.size() > first.PatEdDocument.width)
+                done.cutDocuments.note(file.lineNumber());
+            if (singleApostrophes(v.CurDescription).size() > first.Description.width)
+                done.cutDescriptions.note(file.lineNumber());
             if (!ctx.store.InsertTopic(first, status)) {
                 failure = lineFailure(QStringLiteral("the topic could not be stored"));
             } else {
@@ -255,7 +265,9 @@ bool BuildTopic_Click(PatEdContext& ctx, BuildCounts* counts)
         }
 
         if (failure.isEmpty() && !unit.commit())
-            failure = QStringLiteral("The index of module \"%1\" could not be saved: %2").arg(moduleName, unit.error());
+            failure = QStringLiteral("The index of module \"%1\" could not be saved: %2. Nothing from %3 was "
+                                     "stored; build the index again.")
+                          .arg(moduleName, unit.error(), path);
     } // a unit still open here is rolled back
 
     // 11. Pointer, file, progress window; a failure is shown once the unit has ended.

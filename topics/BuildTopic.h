@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/PatEdContext.h"
+#include "text/NotedLines.h"
 
 #include <QString>
 
@@ -10,6 +11,10 @@
 struct BuildCounts {
     int64_t linesRead = 0;    // lines of the index file read
     int64_t topicsStored = 0; // topics stored
+    // Only the first topic goes through the fixed-width record; every later
+    // one is stored at full length, so these hold line 1 at most.
+    NotedLines cutDescriptions; // description cut to its 80-character field
+    NotedLines cutDocuments;    // document cut to its 50-character field
 };
 
 // Builds the topic index of the module selected in ModuleList from an index

@@ -83,7 +83,10 @@ bool ClearTopic_Click(PatEdContext& ctx, int* deleted)
     ctx.ui.setBusy(false);
 
     if (!failure.isEmpty()) {
-        ctx.ui.messageBox(failure);
+        // Every failure above rolled its unit back.
+        ctx.ui.messageBox(failure
+                          + QStringLiteral(". Nothing was deleted; close any other program that uses the database, "
+                                           "then clear the index again."));
         return false;
     }
     if (deleted)

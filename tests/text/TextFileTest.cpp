@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -57,7 +56,6 @@ const LineCase kCases[] = {
     { "LfThenCrIsTwoEnds", "\n\r", { "", "" } },
     { "CrCrLf", "x\r\r\ny", { "x", "", "y" } },
     { "SpacesAndTabsKept", "  a\t \r\n\t", { "  a\t ", "\t" } },
-    { "NulByteIsACharacter", std::string("a\0b\r\n", 5), { QString::fromUtf16(u"a\0b", 3) } },
     { "CodePage", "caf\xE9 \x80\r\n\x93quoted\x94 \xFC",
         { QString::fromUtf16(u"caf\u00E9 \u20AC"), QString::fromUtf16(u"\u201Cquoted\u201D \u00FC") } },
 };
@@ -88,6 +86,20 @@ TEST_P(TextFileLines, SplitsAtEveryLineEnd)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TextFileLines, ::testing::ValuesIn(kCases), [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextFile, NulByteRefusesTheWholeFile)
+{
+    // Text sent to the library ends at a NUL, so a file holding one is not
+    // read at all; the reason names the file and the line of the first NUL.
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("binary.txt"), std::string("ok\r\nnext\r\na\0b\r\n", 14));
+    TextFile file;
+    QString error;
+    EXPECT_FALSE(file.open(path, &error));
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_TRUE(error.contains(path)) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("NUL byte on line 3"))) << error.toStdString();
+}
 
 TEST(TextFile, UndefinedCodePageByteBecomesReplacementCharacter)
 {
@@ -192,7 +204,7 @@ TEST(TextFile, FailedOpenClosesThePreviousFile)
 
 // ---- Size ---------------------------------------------------------------------------
 
-TEST(TextFile, SeventyFiveThousandLinesReadQuickly)
+TEST(TextFile, SeventyFiveThousandLinesAllRead)
 {
     QTemporaryDir dir;
     std::string bytes;
@@ -202,8 +214,6 @@ TEST(TextFile, SeventyFiveThousandLinesReadQuickly)
             + std::to_string(i) + ".pdf~\r\n";
     const QString path = writeFile(dir, QStringLiteral("big.txt"), bytes);
 
-    QElapsedTimer timer;
-    timer.start();
     TextFile file;
     ASSERT_TRUE(file.open(path));
     int lines = 0;
@@ -212,12 +222,9 @@ TEST(TextFile, SeventyFiveThousandLinesReadQuickly)
         last = file.readLine();
         ++lines;
     }
-    const qint64 elapsed = timer.elapsed();
     EXPECT_EQ(lines, count);
     EXPECT_EQ(file.lineNumber(), count);
     EXPECT_EQ(last, QStringLiteral("  Topic number 75000 ~doc75000.pdf~")); // 75000 % 7 == 2
-    // Generous: a shared, possibly sanitized build machine.
-    EXPECT_LT(elapsed, 5000) << "ms to read " << count << " lines";
 }
 
 TEST(TextFile, LineLongerThan32767Characters)

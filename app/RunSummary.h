@@ -1,0 +1,62 @@
+// What a run tells its operator when it has done its work: for a batch run one
+// summary line on stdout and the skipped or cut lines on stderr, for a load
+// from the window one message box when something was skipped or cut.
+//
+// Summary lines, numbers with thousands separators, "1 line" but "2 lines":
+//
+//   topic create ADULT: 412 lines read, 412 topics stored, 0 lines skipped
+//   topic delete ADULT: 1 module deleted
+//   code create ICD: 1,200 lines read, 3,400 codes stored, 2 lines skipped (blank)
+//   code delete ICD: codes deleted
+//   code description ICD: 14,567 lines read, 14,560 codes described, 7 lines skipped (too short),
+//       1,476 descriptions cut to 100 characters                      (one line)
+//
+// After the counts of lines read and stored come the skipped lines: each kind
+// that occurred ("(blank)", "(too short)"), or "0 lines skipped" when none was.
+// Then, only when they occurred, the texts cut to their fields:
+// "N descriptions cut to 80 characters" and "N document names cut to 50
+// characters" (the first topic of an index), "N codes cut to 50 characters",
+// "N document names cut to 50 characters" (code files), "N descriptions cut to
+// 100 characters" (description files).
+//
+// Listing on stderr, at most NotedLines::kListed lines of each kind, then the
+// rest as a count (line numbers are plain, as an editor shows them):
+//
+//   velkindex: PATH: line 7: skipped (too short)
+//   velkindex: PATH: and 12 more lines skipped (too short)
+#pragma once
+
+#include "coding/LoadCounts.h"
+#include "topics/BuildTopic.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <cstdio>
+
+struct RunReport {
+    QString summary; // the stdout line, without its end
+    QStringList listing; // the stderr lines, without their ends
+};
+
+// 14567 -> "14,567".
+QString groupedNumber(int64_t number);
+
+RunReport topicCreateReport(const QString& name, const QString& path, const BuildCounts& counts);
+RunReport topicDeleteReport(const QString& name, int modulesDeleted);
+RunReport codeCreateReport(const QString& name, const QString& path, const LoadCounts& counts);
+RunReport codeDeleteReport(const QString& name);
+RunReport codeDescriptionReport(const QString& name, const QString& path, const LoadCounts& counts);
+
+// The message box after a build or load from the window; empty when nothing
+// was skipped or cut, and then no box is shown. For example:
+//
+//   Loaded from /data/icd.txt: 9 lines read, 12 codes stored, 2 lines skipped (blank).
+//   Skipped (blank): lines 4, 9.
+QString buildNotice(const QString& path, const BuildCounts& counts);
+QString codeLoadNotice(const QString& path, const LoadCounts& counts);
+QString descriptionLoadNotice(const QString& path, const LoadCounts& counts);
+
+// The listing to `err`, then the summary to `out`, each line ended by "\n".
+void writeRunReport(const RunReport& report, FILE* out, FILE* err);
