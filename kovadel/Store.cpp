@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace kovadel {
@@ -111,6 +112,7 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
     // statement. It refuses nothing unless ExecuteQuery is preparing.
     if (int rc = sqlite3_set_authorizer(db, &Store::authorize, &m_guard); rc != SQLITE_OK)
         return cannotOpen(sqliteReason(db, rc));
+    startTrace();
 
     // Recognise the file before anything is written to it: a file that is not
     // a database, or another application's database, stays as it is.
@@ -132,7 +134,11 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
 
     // Write-ahead logging where the file allows it; a write-protected file
     // keeps its journal mode and can still be read.
+    // On a new file the switch is itself a commit, made with the rollback
+    // journal that the file has until then.
+    observeSettings();
     (void)m_db.exec("PRAGMA journal_mode = WAL");
+    observeSettings();
 
     if (state == SchemaState::Empty) {
         if (Status st = createSchemaIfEmpty(shownPath); !st) {
@@ -153,6 +159,7 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
     for (const char* pragma : tuning)
         if (Status st = m_db.exec(pragma); !st)
             return cannotOpen(st.reason());
+    observeSettings();
     if (Status st = prepareStatements(); !st) {
         m_db.close();
         return Status::failure(shownPath + " is not a VELKINDEX database: " + st.reason());
@@ -209,8 +216,6 @@ Status Store::prepareStatements()
         { m_begin, "BEGIN IMMEDIATE" },
         { m_commit, "COMMIT" },
         { m_rollback, "ROLLBACK" },
-        { m_syncFull, "PRAGMA synchronous = FULL" },
-        { m_syncNormal, "PRAGMA synchronous = NORMAL" },
         { m_savepoint, "SAVEPOINT kovadel_operation" },
         { m_release, "RELEASE kovadel_operation" },
         { m_rollbackTo, "ROLLBACK TO kovadel_operation" },
@@ -274,12 +279,79 @@ Status Store::checked(Status status)
     return status;
 }
 
+Status Store::setSynchronous(bool full)
+{
+    // Compiled anew at every call: SQLite applies PRAGMA synchronous while it
+    // compiles the statement, and running a compiled one again changes
+    // nothing. (Kept prepared, FULL and NORMAL both took effect once, at
+    // open, and every unit committed with NORMAL.)
+    return m_db.exec(full ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL");
+}
+
 void Store::endUnit()
 {
     m_depth = 0;
     m_doomed = false;
     m_doomReason.clear();
-    (void)run(m_syncNormal);
+    (void)setSynchronous(false);
+    observeSettings();
+}
+
+// ---- diagnostics -----------------------------------------------------------
+
+void Store::startTrace()
+{
+    const char* path = std::getenv("VELKINDEX_TRACE_COMMITS");
+    if (!path || !*path)
+        return;
+    m_tracePath = path;
+    sqlite3_commit_hook(m_db.handle(), &Store::traceCommit, this);
+    sqlite3_rollback_hook(m_db.handle(), &Store::traceRollback, this);
+}
+
+void Store::observeSettings()
+{
+    if (m_tracePath.empty())
+        return;
+    m_observedSynchronous = -1;
+    m_observedJournalMode = "?";
+    Statement synchronous, journalMode;
+    if (synchronous.prepare(m_db.handle(), "PRAGMA synchronous")) {
+        StatementRun r(synchronous);
+        if (r.next())
+            m_observedSynchronous = r.columnInteger(0);
+    }
+    if (journalMode.prepare(m_db.handle(), "PRAGMA journal_mode")) {
+        StatementRun r(journalMode);
+        if (r.next())
+            m_observedJournalMode = r.columnText(0);
+    }
+}
+
+int Store::traceCommit(void* store)
+{
+    const Store* self = static_cast<const Store*>(store);
+    self->appendTrace(std::string("commit unit=") + (self->m_depth > 0 ? "1" : "0") + " synchronous="
+        + std::to_string(self->m_observedSynchronous) + " journal_mode=" + self->m_observedJournalMode);
+    return 0; // the commit goes ahead
+}
+
+void Store::traceRollback(void* store)
+{
+    const Store* self = static_cast<const Store*>(store);
+    self->appendTrace(std::string("rollback unit=") + (self->m_depth > 0 ? "1" : "0"));
+}
+
+void Store::appendTrace(const std::string& line) const
+{
+    // One write per line, appended, so that the lines of several processes
+    // sharing one trace file do not interleave.
+    const int fd = ::open(m_tracePath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    const std::string text = line + " pid=" + std::to_string(::getpid()) + "\n";
+    (void)!::write(fd, text.data(), text.size());
+    ::close(fd);
 }
 
 Status Store::beginUnit()
@@ -292,10 +364,10 @@ Status Store::beginUnit()
     }
     // The outermost unit's commit is synced; the write lock is taken at once,
     // so a database that another process holds fails here, before any work.
-    if (Status st = run(m_syncFull); !st)
+    if (Status st = setSynchronous(true); !st)
         return st;
     if (Status st = run(m_begin); !st) {
-        (void)run(m_syncNormal);
+        (void)setSynchronous(false);
         return st;
     }
     m_depth = 1;
@@ -313,6 +385,7 @@ Status Store::commitUnit()
     }
     Status result = usable();
     if (result) {
+        observeSettings();
         result = run(m_commit);
         // A commit that could not finish leaves the transaction open; nothing
         // of it may stay half-done.

@@ -76,12 +76,25 @@ private:
 
     Status prepareStatements();
     Status createSchemaIfEmpty(const std::string& shownPath);
+
+    // Diagnostics: when VELKINDEX_TRACE_COMMITS names a file, every commit and
+    // roll-back of the connection appends one line to it, with the
+    // synchronous level and journal mode that the connection reports. The
+    // hooks may not run SQL, so the settings are read beforehand.
+    void startTrace();
+    void observeSettings();
+    static int traceCommit(void* store);
+    static void traceRollback(void* store);
+    void appendTrace(const std::string& line) const;
     // Fails while the unit of work has been rolled back.
     Status usable();
     // After a failed step inside a unit: SQLite may have ended the
     // transaction itself, which dooms the unit.
     Status checked(Status status);
     void endUnit();
+    // FULL for the transaction of a unit, so that its commit is synced;
+    // NORMAL outside units.
+    Status setSynchronous(bool full);
     Status run(Statement& statement);
 
     // The statement `head WHERE <conditions> tail`, where only the conditions
@@ -93,11 +106,15 @@ private:
     Connection m_db;
     QueryGuard m_guard;
 
+    std::string m_tracePath; // empty: no trace
+    int64_t m_observedSynchronous = -1;
+    std::string m_observedJournalMode;
+
     int m_depth = 0;
     bool m_doomed = false;
     std::string m_doomReason;
 
-    Statement m_begin, m_commit, m_rollback, m_syncFull, m_syncNormal;
+    Statement m_begin, m_commit, m_rollback;
     Statement m_savepoint, m_release, m_rollbackTo;
     Statement m_getModule, m_insertModule;
     Statement m_insertTopic, m_getTopic, m_setTopic;

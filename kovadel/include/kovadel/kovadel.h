@@ -11,6 +11,15 @@
  * record's single form (see layout.h); `status` points to a CallStatus.
  * The ANSI code page is Windows-1252 unless VELKINDEX_CODEPAGE names another
  * single-byte code page.
+ *
+ * Diagnostics: when VELKINDEX_TRACE_COMMITS names a file, every commit and
+ * roll-back of the library's connection appends one line to it:
+ *   commit unit=1 synchronous=2 journal_mode=wal pid=1234
+ *   rollback unit=1 pid=1234
+ * (unit=1: the transaction of a unit of work; synchronous as PRAGMA
+ * synchronous reports it: 1 NORMAL, 2 FULL). A commit line is written as the
+ * commit starts; one that then fails is followed by a rollback line. The file
+ * is never synced.
  */
 #ifndef KOVADEL_KOVADEL_H
 #define KOVADEL_KOVADEL_H

@@ -1,0 +1,341 @@
+// Bad input gets a clear error and changes nothing.
+//
+// One table: each case prepares what it needs (a database path that is no
+// database, an input file that is odd or hostile, a copy of the program
+// without its library), runs the program, and checks the exit status, the
+// message on stderr, and the database: unchanged, or (for input that is merely
+// odd) exactly the rows stored.
+#include "tests/reliability/ReliabilitySupport.h"
+
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+
+namespace {
+
+using namespace rel;
+
+constexpr const char* kTree
+    = "SELECT t.Description || '<-' || coalesce(p.Description, '-') || '|' || t.HasChild || '|' "
+      "|| t.PatEdDocument FROM topics t JOIN modules m ON m.ModuleID = t.ModuleID LEFT JOIN "
+      "topics p ON p.TopicID = t.ParentID WHERE m.ModuleName = '%s' ORDER BY t.TopicID";
+
+std::string treeOf(const char* module)
+{
+    char sql[1024];
+    std::snprintf(sql, sizeof sql, kTree, module);
+    return sql;
+}
+
+uid_t nobody()
+{
+    const passwd* entry = ::getpwnam("nobody");
+    return entry ? entry->pw_uid : 65534;
+}
+
+class BadInput : public ::testing::Test {
+public:
+    TempDir dir;
+    fs::path db = dir / "velk.db";
+    fs::path target = db; // the database file the case's run names
+    RunOptions options;
+    std::vector<fs::path> immutable; // files made immutable, freed at the end
+    std::vector<std::string> codesBefore; // the codes the database holds before the case
+
+    void SetUp() override
+    {
+        ASSERT_FALSE(dir.path().empty());
+        const std::string ex = VELK_SOURCE_DIR "/examples/";
+        Outcome o = run({ db.string(), "topic", "create", "ADULT", "ADU", ex, "adult-index.txt" }, dir.path());
+        ASSERT_EQ(o.exitCode, 0) << o.describe();
+        {
+            Db admin(db);
+            ASSERT_TRUE(admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD')")) << admin.error();
+        }
+        o = run({ db.string(), "code", "create", "ICD", ex, "codes-icd.txt" }, dir.path());
+        ASSERT_EQ(o.exitCode, 0) << o.describe();
+        {
+            Db reader(db);
+            codesBefore = reader.rows("SELECT * FROM codes ORDER BY CodeID");
+            ASSERT_FALSE(codesBefore.empty());
+        }
+        writeBytes(dir / "index.txt", indexFile(20, "Good Index"));
+    }
+
+    void TearDown() override
+    {
+        for (const fs::path& file : immutable)
+            std::system(("chattr -i '" + file.string() + "' 2>/dev/null").c_str());
+    }
+
+    // The run is made as the user nobody when the test runs as root, so that
+    // permission bits count; the folder and the database are opened to it.
+    void runWithoutRoot()
+    {
+        if (::geteuid() != 0)
+            return;
+        options.uid = nobody();
+        fs::permissions(dir.path(), fs::perms::all);
+        fs::permissions(db,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::group_write
+                | fs::perms::others_read | fs::perms::others_write);
+    }
+
+    // A copy of the program in a folder of its own, beside `library` (none
+    // when empty).
+    void programCopy(const std::string& folder, const fs::path& library)
+    {
+        const fs::path place = dir / folder;
+        fs::create_directories(place);
+        fs::copy_file(VELKINDEX_EXECUTABLE, place / "velkindex");
+        if (!library.empty())
+            fs::copy_file(library, place / "libkovadel.so");
+        options.program = (place / "velkindex").string();
+    }
+};
+
+struct InputCase {
+    const char* name = "";
+    void (*prepare)(BadInput&) = nullptr;
+    std::vector<std::string> words = {}; // after the database path; "{dir}" is the test's folder
+    int exitCode = 0;
+    std::vector<std::string> said = {}; // stderr holds each of these
+    // Null: the rows are those of the module the run names, as a tree.
+    const char* query = nullptr;
+    std::vector<std::string> rows = {}; // empty with a null query: only unchanged
+    // A further check of what the run left; returns why it fails, or "".
+    std::string (*check)(BadInput&) = nullptr;
+};
+
+std::string fortyLevels()
+{
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += std::string(static_cast<size_t>(i), ' ') + "Level " + std::to_string(i + 1) + "~l"
+            + std::to_string(i + 1) + ".pdf~\r\n";
+    return text;
+}
+
+std::vector<std::string> fortyLevelRows()
+{
+    // The tenth level is the deepest: levels 11 to 40 are its siblings.
+    std::vector<std::string> rows;
+    for (int i = 1; i <= 40; ++i) {
+        const std::string parent = i == 1 ? "-" : "Level " + std::to_string(std::min(i - 1, 9)) + (i == 2 ? "" : " ");
+        const std::string self = "Level " + std::to_string(i) + (i == 1 ? "" : " ");
+        const std::string document = i == 1 ? "pdf\\l1.htm" : "DEEP_l" + std::to_string(i) + "_pdf.htm";
+        rows.push_back(self + "<-" + parent + "|" + (i <= 9 ? "1" : "0") + "|" + document);
+    }
+    return rows;
+}
+
+const std::string kFifty(50, 'M');
+
+const InputCase kCases[] = {
+    // ---- the database path ----
+    { "DatabaseInMissingFolder", [](BadInput& t) { t.target = t.dir / "nofolder" / "velk.db"; },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "does not exist", "nofolder" }, nullptr, {},
+        [](BadInput& t) -> std::string {
+            return fs::exists(t.dir / "nofolder") ? "the missing folder was created" : "";
+        } },
+    { "DatabaseIsAFolder",
+        [](BadInput& t) {
+            t.target = t.dir / "folder.db";
+            fs::create_directory(t.target);
+        },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "it is a folder" }, nullptr, {},
+        [](BadInput& t) -> std::string {
+            return fs::is_directory(t.target) && fs::is_empty(t.target) ? "" : "the folder was changed";
+        } },
+    { "FileIsNotADatabase",
+        [](BadInput& t) {
+            t.target = t.dir / "letter.db";
+            std::string text;
+            Sequence random(99);
+            for (int i = 0; i < 65536; ++i)
+                text += static_cast<char>(random.next() & 0xFF);
+            writeBytes(t.target, text);
+            writeBytes(t.dir / "letter.copy", text);
+        },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "not a database", "letter.db" }, nullptr, {},
+        [](BadInput& t) -> std::string {
+            if (readBytes(t.target) != readBytes(t.dir / "letter.copy"))
+                return "the file was written";
+            return fs::exists(t.target.string() + "-wal") ? "a log was left beside it" : "";
+        } },
+    { "ReadOnlyDatabase",
+        [](BadInput& t) {
+            t.target = t.dir / "locked.db";
+            fs::copy_file(t.db, t.target);
+            writeBytes(t.dir / "locked.copy", readBytes(t.target));
+            fs::permissions(t.target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+            if (::geteuid() == 0) {
+                // Permission bits do not stop root; the immutable flag does,
+                // where the file system has it. Elsewhere the run is made as nobody.
+                if (std::system(("chattr +i '" + t.target.string() + "' 2>/dev/null").c_str()) == 0) {
+                    t.immutable.push_back(t.target);
+                } else {
+                    t.options.uid = nobody();
+                    fs::permissions(t.dir.path(), fs::perms::all);
+                }
+            }
+        },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 1, { "readonly" }, nullptr, {},
+        [](BadInput& t) -> std::string {
+            return readBytes(t.target) == readBytes(t.dir / "locked.copy") ? "" : "the read-only file was written";
+        } },
+
+    // ---- the input file ----
+    { "InputIsAFolder", [](BadInput& t) { fs::create_directory(t.dir / "input.d"); },
+        { "topic", "create", "ADULT", "ADU", "{dir}", "input.d" }, 1, { "is a folder", "input.d" } },
+    { "InputIsMissing", nullptr, { "code", "create", "ICD", "{dir}", "missing.txt" }, 1,
+        { "does not exist", "missing.txt" } },
+    { "InputIsUnreadable",
+        [](BadInput& t) {
+            writeBytes(t.dir / "secret.txt", indexFile(10, "Secret"));
+            fs::permissions(t.dir / "secret.txt", fs::perms::none);
+            t.runWithoutRoot();
+        },
+        { "topic", "create", "ADULT", "ADU", "{dir}", "secret.txt" }, 1, { "cannot be read", "secret.txt" } },
+    { "InputIsEmptyForAnIndex", [](BadInput& t) { writeBytes(t.dir / "empty.txt", ""); },
+        { "topic", "create", "EMPTY", "E", "{dir}", "empty.txt" }, 0, {},
+        "SELECT m.ModuleName || '|' || m.DirectoryPrefix || '|' || (SELECT count(*) FROM topics t WHERE t.ModuleID = "
+        "m.ModuleID) FROM modules m ORDER BY m.ModuleID",
+        { "ADULT|ADU|16", "EMPTY|E|0" } },
+    { "InputIsEmptyForCodes", [](BadInput& t) { writeBytes(t.dir / "empty.txt", ""); },
+        { "code", "create", "ICD", "{dir}", "empty.txt" }, 0, {}, "SELECT count(*) FROM codes", { "0" } },
+    { "InputHasNulBytes",
+        [](BadInput& t) { writeBytes(t.dir / "binary.txt", std::string("Top~a.pdf~\r\n  Chi\0ld~b.pdf~\r\n", 29)); },
+        { "topic", "create", "ADULT", "ADU", "{dir}", "binary.txt" }, 1, { "NUL byte on line 2", "binary.txt" } },
+    { "CodeInputHasNulBytes",
+        [](BadInput& t) { writeBytes(t.dir / "binary.txt", std::string("a.pdf, X\0001 Y2\r\n", 16)); },
+        { "code", "create", "ICD", "{dir}", "binary.txt" }, 1, { "NUL byte on line 1" } },
+    { "InputHasBytesTheCodePageLacks",
+        [](BadInput& t) {
+            writeBytes(t.dir / "odd.txt", "Top \x81\x8d end~doc.pdf~\r\n  Child \x90 x \x9d~c\x8f.pdf~\r\n");
+        },
+        { "topic", "create", "ODD", "O", "{dir}", "odd.txt" }, 0, {}, nullptr,
+        { "Top ?? end<--|1|pdf\\doc.htm", "Child ? x ? <-Top ?? end|0|O_c?_pdf.htm" } },
+    { "FirstLineOfOneMebibyte", [](BadInput& t) { writeBytes(t.dir / "long.txt", std::string(1 << 20, 'x') + "\r\n"); },
+        { "topic", "create", "LONG", "L", "{dir}", "long.txt" }, 0, {},
+        "SELECT t.ParentID || '|' || length(t.Description) || '|' || trim(t.Description, 'x') FROM topics t JOIN "
+        "modules m USING (ModuleID) WHERE m.ModuleName = 'LONG'",
+        { "0|80|" } },
+    { "LaterLineOfOneMebibyte",
+        [](BadInput& t) { writeBytes(t.dir / "long.txt", "Top\r\n  " + std::string(1 << 20, 'x') + "~d.pdf~\r\n"); },
+        { "topic", "create", "LONG", "L", "{dir}", "long.txt" }, 0, {},
+        "SELECT (t.ParentID <> 0) || '|' || length(t.Description) || '|' || t.PatEdDocument FROM topics t JOIN "
+        "modules m USING (ModuleID) WHERE m.ModuleName = 'LONG' ORDER BY t.TopicID",
+        { "0|3|", "1|1048577|L_d_pdf.htm" } },
+    { "HundredThousandLeadingSpaces",
+        [](BadInput& t) {
+            writeBytes(
+                t.dir / "spaces.txt", "Top\r\n" + std::string(100000, ' ') + "Deep~deep.pdf~\r\nSecond~s.pdf~\r\n");
+        },
+        { "topic", "create", "SPACES", "S", "{dir}", "spaces.txt" }, 0, {}, nullptr,
+        { "Top<--|1|", "Deep <-Top|0|S_deep_pdf.htm", "Second <--|0|S_s_pdf.htm" } },
+    { "FortyNestingLevels", [](BadInput& t) { writeBytes(t.dir / "deep.txt", fortyLevels()); },
+        { "topic", "create", "DEEP", "DEEP", "{dir}", "deep.txt" }, 0, {}, nullptr, fortyLevelRows() },
+    { "SqlInTheFields",
+        [](BadInput& t) {
+            writeBytes(t.dir / "sql.txt",
+                "Robert'); DROP TABLE topics;--~o'brien;DELETE FROM codes;.pdf~\r\n"
+                "  SELECT * FROM modules; ' OR '1'='1~x'y;z.doc~\r\n"
+                "  \"; UPDATE modules SET ModuleName = 'X' WHERE ''='~a;b'--.pdf~\r\n");
+        },
+        { "topic", "create", "SQL", "Q", "{dir}", "sql.txt" }, 0, {}, nullptr,
+        { "Robert'); DROP TABLE topics;--<--|1|pdf\\o'brien;DELETE FROM codes;.htm",
+            "SELECT * FROM modules; ' OR '1'='1 <-Robert'); DROP TABLE topics;--|0|Q_x'y;z_doc.htm",
+            "\"; UPDATE modules SET ModuleName = 'X' WHERE ''=' <-Robert'); DROP TABLE topics;--|0|Q_a;b'--_pdf.htm" },
+        [](BadInput& t) -> std::string {
+            Db reader(t.db);
+            if (reader.rows("SELECT * FROM codes ORDER BY CodeID") != t.codesBefore)
+                return "the codes were touched";
+            if (reader.value("SELECT group_concat(ModuleName) FROM modules") != "ADULT,SQL")
+                return "the modules were touched";
+            return "";
+        } },
+
+    // ---- names ----
+    { "ModuleNameOf300Characters",
+        [](BadInput& t) {
+            // Created once already: the second create replaces it.
+            const Outcome o
+                = run({ t.db.string(), "topic", "create", std::string(300, 'M'), "PFX", t.dir.slash(), "index.txt" },
+                    t.dir.path());
+            if (o.exitCode != 0)
+                ADD_FAILURE() << o.describe();
+        },
+        { "topic", "create", std::string(300, 'M'), "PFX", "{dir}", "index.txt" }, 0, {},
+        "SELECT m.ModuleName || '|' || (SELECT count(*) FROM topics t WHERE t.ModuleID = m.ModuleID) FROM modules m "
+        "ORDER BY m.ModuleID",
+        { "ADULT|16", kFifty + "|20" } },
+    { "CodingSystemNameOf300Characters", nullptr, { "code", "create", std::string(300, 'C'), "{dir}", "index.txt" }, 1,
+        { "is not in the database" } },
+
+    // ---- the library ----
+    { "LibraryMissing", [](BadInput& t) { t.programCopy("alone", {}); },
+        { "code", "create", "ICD", "{dir}", "index.txt" }, 2, { "Cannot load the data-access library" } },
+    { "LibraryLacksAFunction", [](BadInput& t) { t.programCopy("lacking", LACKING_LIBRARY_PATH); },
+        { "code", "description", "ICD", VELK_SOURCE_DIR "/examples/", "descriptions-icd.txt" }, 2,
+        { "has no function SetCode" } },
+};
+
+class BadInputCases : public BadInput, public ::testing::WithParamInterface<InputCase> { };
+
+TEST_P(BadInputCases, ClearErrorAndNothingChanged)
+{
+    const InputCase& c = GetParam();
+    if (c.prepare) {
+        ASSERT_NO_FATAL_FAILURE(c.prepare(*this));
+    }
+    const std::vector<std::string> before = dumpOf(db);
+
+    std::vector<std::string> args { target.string() };
+    for (const std::string& w : c.words)
+        args.push_back(w == "{dir}" ? dir.slash() : w);
+    const Outcome o = run(args, dir.path(), options);
+
+    EXPECT_TRUE(o.exited) << o.describe();
+    EXPECT_EQ(o.exitCode, c.exitCode) << o.describe();
+    for (const std::string& part : c.said)
+        EXPECT_NE(o.err.find(part), std::string::npos) << "stderr lacks \"" << part << "\": " << o.err;
+    if (c.exitCode != 0) {
+        EXPECT_EQ(lines(o.err).size(), 1u) << "a failure is told in one line: " << o.err;
+        EXPECT_TRUE(o.out.empty()) << o.out;
+    }
+
+    Db reader(db);
+    EXPECT_EQ(reader.integrity(), "ok");
+    if (c.exitCode != 0) {
+        const std::vector<std::string> after = reader.dump();
+        EXPECT_EQ(after == before, true) << "the database changed: " << firstDifference(after, before);
+    }
+    if (c.query) {
+        EXPECT_EQ(reader.rows(c.query), c.rows);
+    } else if (!c.rows.empty()) {
+        // The rows of the module that the run created, as a tree.
+        EXPECT_EQ(reader.rows(treeOf(c.words[2].c_str())), c.rows);
+    }
+    if (c.check) {
+        const std::string why = c.check(*this);
+        EXPECT_TRUE(why.empty()) << why;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadInputCases, ::testing::ValuesIn(kCases), [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BadInput, LackingLibraryStillServesEveryOtherFunction)
+{
+    // The copy beside the program is sound but for SetCode: a run that does not
+    // need SetCode succeeds with it, so the case above fails for the one reason.
+    programCopy("lacking", LACKING_LIBRARY_PATH);
+    writeBytes(dir / "codes.txt", codeFile(30));
+    const Outcome o = run({ db.string(), "code", "create", "ICD", dir.slash(), "codes.txt" }, dir.path(), options);
+    EXPECT_EQ(o.exitCode, 0) << o.describe();
+    Db reader(db);
+    EXPECT_EQ(reader.value("SELECT count(*) FROM codes"), "30");
+}
+
+} // namespace
