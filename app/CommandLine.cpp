@@ -59,3 +59,49 @@ CommandLinePlan planCommandLine(const QString& commandLine)
     }
     return plan;
 }
+
+InfoRequest infoRequestFor(const QString& commandLine)
+{
+    QString line = commandLine;
+    QString rest;
+    const QString first = getnexttoken(line, rest);
+    if (first == QLatin1String("--help"))
+        return InfoRequest::Help;
+    if (first == QLatin1String("--version"))
+        return InfoRequest::Version;
+    return InfoRequest::None;
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: velkindex [DATABASE [MODE VERB NAME ARGUMENTS...]]\n"
+        "       velkindex --help | --version\n"
+        "\n"
+        "Maintains the index data of a patient-education library: modules with their\n"
+        "topic index, and the codes of coding systems with their descriptions.\n"
+        "\n"
+        "Without arguments the program asks for the database in a dialog; with only a\n"
+        "database it opens the main window on it. With a batch action it runs that\n"
+        "action without a window or a display, writes its messages to stderr and ends:\n"
+        "\n"
+        "  velkindex DB topic create NAME PREFIX DIR FILE\n"
+        "  velkindex DB topic delete NAME WORD DIR FILE\n"
+        "  velkindex DB code create NAME DIR FILE\n"
+        "  velkindex DB code delete NAME\n"
+        "  velkindex DB code description NAME DIR FILE\n"
+        "\n"
+        "The input file is DIR followed directly by FILE: give DIR with its trailing /.\n"
+        "No word can contain a space. WORD, DIR and FILE of topic delete are not used.\n"
+        "\n"
+        "Exit status: 0 success; 1 the batch action failed and nothing was changed;\n"
+        "2 the program could not start (database, data-access library or display).\n"
+        "\n"
+        "Environment: VELKINDEX_CODEPAGE, the code page of the input files (default\n"
+        "Windows-1252); VELKINDEX_BUSY_TIMEOUT_MS, how long to wait for a locked\n"
+        "database in milliseconds (default 5000).\n"
+        "\n"
+        "The file formats and examples are in velkindex(1).\n");
+}
+
+QString versionText() { return QStringLiteral("velkindex " VELKINDEX_VERSION "\n"); }

@@ -31,3 +31,19 @@ CommandLinePlan planCommandLine(const QString& commandLine);
 // The mode word as the program keeps it: "topic" and "code" stay, anything
 // else becomes "interactive".
 QString runModeFor(const QString& modeWord);
+
+// What the first token asks for before anything else: "--help" or
+// "--version" (exact) answer with a text and end the run without opening a
+// database or a window. Any other first token is the database path.
+enum class InfoRequest {
+    None,
+    Help,
+    Version,
+};
+
+InfoRequest infoRequestFor(const QString& commandLine);
+
+// The text printed for --help (the command-line summary) and --version
+// ("velkindex 1.0.0"), each ending in a newline.
+QString usageText();
+QString versionText();

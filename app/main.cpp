@@ -1,6 +1,7 @@
 // velkindex: maintains the index data of a patient-education library.
 //
 // velkindex [database [topic|code [verb [name [argument ...]]]]]
+// velkindex --help | --version
 //
 // Without an action the main window opens; with one (topic create, topic
 // delete, code create, code delete, code description) the action runs
@@ -8,6 +9,7 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessShell.h"
 #include "app/PatEdConfig.h"
+#include "app/RunSummary.h"
 #include "app/Startup.h"
 #include "app/WindowCommands.h"
 #include "store/KovadelLibrary.h"
@@ -49,6 +51,8 @@ int runHeadless(int argc, char** argv, const QString& commandLine)
     KovadelLibrary library;
     PatEdContext ctx {vars, shell, library};
     const StartupOutcome outcome = Form_Load(ctx, commandLine);
+    if (outcome.exitStatus == kExitOk)
+        writeRunReport(outcome.report, stdout, stderr);
     if (outcome.databaseOpen)
         library.EndVelk();
     return outcome.exitStatus;
@@ -86,6 +90,8 @@ int runWithWindows(int argc, char** argv, const QString& commandLine, bool batch
         const StartupOutcome outcome = Form_Load(ctx, commandLine);
         databaseOpen = outcome.databaseOpen;
         status = outcome.exitStatus;
+        if (status == kExitOk)
+            writeRunReport(outcome.report, stdout, stderr);
         if (outcome.showWindow) {
             window.show();
             QApplication::exec();
@@ -99,6 +105,15 @@ int runWithWindows(int argc, char** argv, const QString& commandLine, bool batch
 int main(int argc, char** argv)
 {
     const QString commandLine = argumentText(argc, argv);
+
+    // --help and --version answer at once: no database, no display.
+    const InfoRequest info = infoRequestFor(commandLine);
+    if (info != InfoRequest::None) {
+        const QString text = info == InfoRequest::Help ? usageText() : versionText();
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+    }
+
     const CommandLinePlan plan = planCommandLine(commandLine);
     const bool batch = plan.action != BatchAction::None;
 

@@ -9,6 +9,14 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev
   xvfb xauth x11-apps imagemagick
+  # Packaging (packaging/, tests/packaging): the .deb's Depends, the desktop
+  # entry's check, the manual page's rendering.
+  dpkg-dev desktop-file-utils groff-base man-db binutils
+  # Fuzzing (scripts/fuzz.sh): clang, the libFuzzer runtime, llvm-symbolizer.
+  clang libclang-rt-14-dev llvm-14
+  # Reliability (tests/reliability): strace sees the log synced before a run
+  # reports success; chattr makes a file read-only even for root.
+  strace e2fsprogs
   "$@"
 )
 

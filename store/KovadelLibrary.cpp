@@ -43,15 +43,31 @@ QString executableDirectory()
     return QString();
 }
 
-// The library beside the program when it is there, else the bare file name so
-// that the system's search finds it.
+// Where an installed copy keeps the library: relative to the program's folder
+// (bin/../lib/velkindex), and the folder it was installed to. The build sets
+// both (packaging/install.cmake).
+#ifndef VELK_LIBRARY_DIR_FROM_PROGRAM
+#define VELK_LIBRARY_DIR_FROM_PROGRAM "../lib/velkindex"
+#endif
+
+// The first of these that exists: the library beside the program (the build
+// tree), in the program's private library folder, in the folder it was
+// installed to. Else the bare file name, so that the system's search finds it.
 QString defaultLibraryPath()
 {
+    QStringList candidates;
     const QString directory = executableDirectory();
     if (!directory.isEmpty()) {
-        const QString beside = QDir(directory).filePath(libraryFileName());
-        if (QFileInfo::exists(beside))
-            return beside;
+        candidates << QDir(directory).filePath(libraryFileName());
+        candidates << QDir::cleanPath(
+            QDir(directory).filePath(QStringLiteral(VELK_LIBRARY_DIR_FROM_PROGRAM "/") + libraryFileName()));
+    }
+#ifdef VELK_INSTALLED_LIBRARY_DIR
+    candidates << QDir(QStringLiteral(VELK_INSTALLED_LIBRARY_DIR)).filePath(libraryFileName());
+#endif
+    for (const QString& candidate : candidates) {
+        if (QFileInfo::exists(candidate))
+            return candidate;
     }
     return libraryFileName();
 }
@@ -178,7 +194,9 @@ struct KovadelLibrary::Impl {
         // a named file is simply not there.
         const bool named = path.contains(u'/') || path.contains(u'\\');
         const QString missing = named && !QFileInfo::exists(path) ? QStringLiteral(" (no such file)") : QString();
-        throw ExternalsError(QStringLiteral("Cannot load the data-access library %1%2: %3")
+        throw ExternalsError(QStringLiteral("Cannot load the data-access library %1%2: %3. Install VELKINDEX "
+                                            "again: the library belongs beside the program, or in "
+                                            "lib/velkindex/ next to the program's bin/ folder.")
                                  .arg(path, missing, library.errorString())
                                  .toStdString());
     }
@@ -190,7 +208,8 @@ struct KovadelLibrary::Impl {
         load();
         const QFunctionPointer found = library.resolve(name);
         if (!found)
-            throw ExternalsError(QStringLiteral("The data-access library %1 has no function %2")
+            throw ExternalsError(QStringLiteral("The data-access library %1 has no function %2; it does not "
+                                                "belong to this program. Install VELKINDEX again.")
                                      .arg(path, QString::fromLatin1(name))
                                      .toStdString());
         slot = reinterpret_cast<Function>(found);
