@@ -68,7 +68,7 @@ static inline int kv_safearray_redim(SAFEARRAY* sa, uint32_t count)
         sa->rgsabound[0].cElements = 0;
         return 1;
     }
-    if ((size_t)count > SIZE_MAX / sa->cbElements)
+    if (sa->cbElements == 0 || (size_t)count > SIZE_MAX / sa->cbElements)
         return 0;
     void* data = realloc(sa->pvData, (size_t)count * sa->cbElements);
     if (!data)
