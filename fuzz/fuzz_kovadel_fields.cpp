@@ -72,11 +72,19 @@ bool hasPadAtEnds(std::string_view text)
     return !text.empty() && (pad(text.front()) || pad(text.back()));
 }
 
-std::string replacementAsQuestionMark(std::string text)
+std::string replacementAsQuestionMark(std::string_view text)
 {
-    for (size_t at = text.find(kReplacementUtf8); at != std::string::npos; at = text.find(kReplacementUtf8, at + 1))
-        text.replace(at, kReplacementUtf8.size(), "?");
-    return text;
+    std::string out;
+    out.reserve(text.size());
+    size_t from = 0;
+    for (size_t at = text.find(kReplacementUtf8); at != std::string_view::npos;
+         at = text.find(kReplacementUtf8, from)) {
+        out.append(text.substr(from, at - from));
+        out.push_back('?');
+        from = at + kReplacementUtf8.size();
+    }
+    out.append(text.substr(from));
+    return out;
 }
 
 void checkAnsiField(std::string_view input, size_t width)
