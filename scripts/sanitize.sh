@@ -11,8 +11,12 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/deps.sh"
 
 build=${VELK_ASAN_BUILD_DIR:-$top/build-asan}
+# Warnings are not errors here, whatever VELK_CMAKE_ARGS asks: the
+# instrumentation misleads GCC's flow analysis (-Wmaybe-uninitialized inside
+# std::regex, for one), and the ordinary build already holds the code to -Werror.
 # shellcheck disable=SC2086
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELK_SANITIZE=ON ${VELK_CMAKE_ARGS:-} >/dev/null
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELK_SANITIZE=ON ${VELK_CMAKE_ARGS:-} \
+  -DVELK_WERROR=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 logs="$build/sanitizer-logs"

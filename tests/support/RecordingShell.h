@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-class ScriptedDialog : public HeadlessDialog {
+class PresetDialog : public HeadlessDialog {
 public:
     // The file the next showOpen() "chooses"; none means the operator cancels.
     std::optional<QString> nextAnswer;
@@ -49,7 +49,7 @@ public:
     std::vector<QString> messages;
     std::vector<bool> busy; // every setBusy call
     int repaints = 0;
-    ScriptedDialog dialog;
+    PresetDialog dialog;
     RecordingProgress progress;
 
     QString listText(ListName list) const override { return names(list).text(); }
