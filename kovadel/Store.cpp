@@ -459,6 +459,21 @@ void Store::bindConditions(StatementRun& run, const std::vector<Condition>& cond
     }
 }
 
+Status Store::runPattern(unsigned kind, std::string_view head, const std::vector<Condition>& conditions,
+    std::string_view tail, const std::function<void(const StatementRun&)>& onRow)
+{
+    Status st;
+    Statement* statement = patternStatement(kind, head, conditions, tail, st);
+    if (!statement)
+        return st;
+    StatementRun r(*statement);
+    bindConditions(r, conditions);
+    while (r.next())
+        if (onRow)
+            onRow(r);
+    return checked(r.status());
+}
+
 // ---- modules ---------------------------------------------------------------
 
 Status Store::getModules(const ModuleFields& filter, std::vector<ModuleFields>& rows)
@@ -471,17 +486,11 @@ Status Store::getModules(const ModuleFields& filter, std::vector<ModuleFields>& 
         number("ModuleID", filter.moduleId, filter.moduleId == 0 || filter.moduleId == -1),
         text("trim(ModuleName)", filter.moduleName),
     };
-    Status st;
-    Statement* statement = patternStatement(kListModules, "SELECT ModuleID, ModuleName, DirectoryPrefix FROM modules",
-        conditions, " ORDER BY ModuleID", st);
-    if (!statement)
-        return st;
-    StatementRun r(*statement);
-    bindConditions(r, conditions);
     rows.clear();
-    while (r.next())
-        rows.push_back({ toInt32(r.columnInteger(0)), r.columnText(1), r.columnText(2) });
-    return checked(r.status());
+    return runPattern(kListModules, "SELECT ModuleID, ModuleName, DirectoryPrefix FROM modules", conditions,
+        " ORDER BY ModuleID", [&rows](const StatementRun& r) {
+            rows.push_back({ toInt32(r.columnInteger(0)), r.columnText(1), r.columnText(2) });
+        });
 }
 
 Status Store::getModule(const std::string& name, ModuleFields& row)
@@ -518,13 +527,7 @@ Status Store::deleteModules(const ModuleFields& pattern)
         text("trim(ModuleName)", pattern.moduleName),
         text("trim(DirectoryPrefix)", pattern.directoryPrefix),
     };
-    Status st;
-    Statement* statement = patternStatement(kDeleteModules, "DELETE FROM modules", conditions, "", st);
-    if (!statement)
-        return st;
-    StatementRun r(*statement);
-    bindConditions(r, conditions);
-    return checked(r.execute());
+    return runPattern(kDeleteModules, "DELETE FROM modules", conditions, "");
 }
 
 // ---- topics ----------------------------------------------------------------
@@ -582,13 +585,7 @@ Status Store::deleteTopics(const TopicFields& pattern)
         text("trim(PatEdDocument)", pattern.patEdDocument),
         text("trim(Description)", pattern.description),
     };
-    Status st;
-    Statement* statement = patternStatement(kDeleteTopics, "DELETE FROM topics", conditions, "", st);
-    if (!statement)
-        return st;
-    StatementRun r(*statement);
-    bindConditions(r, conditions);
-    return checked(r.execute());
+    return runPattern(kDeleteTopics, "DELETE FROM topics", conditions, "");
 }
 
 // ---- coding systems and codes ---------------------------------------------
@@ -601,17 +598,10 @@ Status Store::getCodingSystems(const CodingSystemFields& filter, std::vector<Cod
         number("CodingSystemID", filter.codingSystemId, filter.codingSystemId == 0 || filter.codingSystemId == -1),
         text("trim(CodingSystemName)", filter.codingSystemName),
     };
-    Status st;
-    Statement* statement = patternStatement(kListCodingSystems,
-        "SELECT CodingSystemID, CodingSystemName FROM codingsystems", conditions, " ORDER BY CodingSystemID", st);
-    if (!statement)
-        return st;
-    StatementRun r(*statement);
-    bindConditions(r, conditions);
     rows.clear();
-    while (r.next())
-        rows.push_back({ toInt32(r.columnInteger(0)), r.columnText(1) });
-    return checked(r.status());
+    return runPattern(kListCodingSystems, "SELECT CodingSystemID, CodingSystemName FROM codingsystems", conditions,
+        " ORDER BY CodingSystemID",
+        [&rows](const StatementRun& r) { rows.push_back({ toInt32(r.columnInteger(0)), r.columnText(1) }); });
 }
 
 Status Store::getCodingSystem(const std::string& name, CodingSystemFields& row)
@@ -669,13 +659,7 @@ Status Store::deleteCodes(const CodeFields& pattern)
         text("trim(Description)", pattern.description),
         text("trim(PatEdDocument)", pattern.patEdDocument),
     };
-    Status st;
-    Statement* statement = patternStatement(kDeleteCodes, "DELETE FROM codes", conditions, "", st);
-    if (!statement)
-        return st;
-    StatementRun r(*statement);
-    bindConditions(r, conditions);
-    return checked(r.execute());
+    return runPattern(kDeleteCodes, "DELETE FROM codes", conditions, "");
 }
 
 // ---- defaults --------------------------------------------------------------

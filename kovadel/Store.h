@@ -10,6 +10,7 @@
 #include "Sqlite.h"
 #include "Status.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -102,6 +103,10 @@ private:
     Statement* patternStatement(unsigned kind, std::string_view head, const std::vector<Condition>& conditions,
         std::string_view tail, Status& status);
     static void bindConditions(StatementRun& run, const std::vector<Condition>& conditions);
+    // Runs that statement with its conditions bound, handing every row it
+    // returns to `onRow` (when given).
+    Status runPattern(unsigned kind, std::string_view head, const std::vector<Condition>& conditions,
+        std::string_view tail, const std::function<void(const StatementRun&)>& onRow = {});
 
     Connection m_db;
     QueryGuard m_guard;
