@@ -3,47 +3,21 @@
 #include "coding/CodeFile.h"
 #include "coding/InputFile.h"
 #include "store/UnitOfWork.h"
-#include "text/TextFile.h"
 
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 namespace {
-
-struct NumberedCodeLine {
-    int64_t lineNumber = 0;
-    CodeFileLine words;
-};
 
 // Loads `path` into the coding system `CodeSys`. Returns the reason when the
 // load failed, after the unit of work has been rolled back; empty on success.
 QString loadCodeFile(PatEdContext& ctx, const QString& CodeSys, const QString& path, LoadCounts& tally)
 {
-    // The whole file is read before the database is touched, so that the unit
-    // below never waits on the file.
-    TextFile file;
-    QString reason;
-    if (!file.open(path, &reason)) {
-        if (file.openFailure() == TextFile::OpenFailure::Utf16)
-            return reason + QStringLiteral(" No codes were loaded.");
-        return reason + QStringLiteral(" No codes were loaded; check the file's folder and name and load it again.");
-    }
-
-    std::vector<NumberedCodeLine> lines;
-    while (!file.atEnd()) {
-        NumberedCodeLine line;
-        const QString text = file.readLine();
-        ++tally.linesRead;
-        if (!splitCodeLine(text, line.words)) {
-            ++tally.linesSkipped;
-            tally.blankLines.note(file.lineNumber());
-            continue;
-        }
-        line.lineNumber = file.lineNumber();
-        lines.push_back(std::move(line));
-    }
-    file.close();
+    std::vector<NumberedLine<CodeFileLine>> lines;
+    if (QString reason = readInputLines(path, QStringLiteral("codes"), tally, lines, splitCodeLine,
+            [&tally](const QString&, int64_t lineNumber) { tally.blankLines.note(lineNumber); });
+        !reason.isEmpty())
+        return reason;
 
     UnitOfWork unit(ctx.store);
     if (!unit.begin())
@@ -68,17 +42,17 @@ QString loadCodeFile(PatEdContext& ctx, const QString& CodeSys, const QString& p
     const int32_t codingSystemId = system.CodingSystemID;
 
     CodeRecord record;
-    for (const NumberedCodeLine& line : lines) {
-        if (!line.words.codes.isEmpty() && line.words.PatEdDocument.size() > record.PatEdDocument.width)
+    for (const NumberedLine<CodeFileLine>& line : lines) {
+        if (!line.fields.codes.isEmpty() && line.fields.PatEdDocument.size() > record.PatEdDocument.width)
             tally.cutDocuments.note(line.lineNumber);
-        for (const QString& code : line.words.codes) {
+        for (const QString& code : line.fields.codes) {
             record.CodeID = 0;
             record.Code = code;
             record.CodingSystemID = codingSystemId;
             record.CodeFlag = 0;
             record.Description = QString();
-            record.PatEdDocument = line.words.PatEdDocument;
-            if (code.size() > record.Code.width || line.words.PatEdDocument.size() > record.PatEdDocument.width)
+            record.PatEdDocument = line.fields.PatEdDocument;
+            if (code.size() > record.Code.width || line.fields.PatEdDocument.size() > record.PatEdDocument.width)
                 ++tally.textsCut;
             if (code.size() > record.Code.width)
                 tally.cutCodes.note(line.lineNumber);

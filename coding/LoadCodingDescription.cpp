@@ -3,50 +3,27 @@
 #include "coding/CodeFile.h"
 #include "coding/InputFile.h"
 #include "store/UnitOfWork.h"
-#include "text/TextFile.h"
 
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 namespace {
-
-struct NumberedDescriptionLine {
-    int64_t lineNumber = 0;
-    DescriptionLine fields;
-};
 
 // Returns the reason when the load failed, after the unit of work has been
 // rolled back; empty on success.
 QString loadDescriptionFile(PatEdContext& ctx, const QString& CodeSys, const QString& path, LoadCounts& tally)
 {
-    TextFile file;
-    QString reason;
-    if (!file.open(path, &reason)) {
-        if (file.openFailure() == TextFile::OpenFailure::Utf16)
-            return reason + QStringLiteral(" No descriptions were loaded.");
-        return reason
-            + QStringLiteral(" No descriptions were loaded; check the file's folder and name and load it again.");
-    }
-
     const DescriptionLayout layout = descriptionLayoutFor(CodeSys);
-    std::vector<NumberedDescriptionLine> lines;
-    while (!file.atEnd()) {
-        NumberedDescriptionLine line;
-        const QString text = file.readLine();
-        ++tally.linesRead;
-        if (!splitDescriptionLine(text, layout, line.fields)) {
-            ++tally.linesSkipped;
-            if (isBlankName(text))
-                tally.blankLines.note(file.lineNumber());
-            else
-                tally.shortLines.note(file.lineNumber());
-            continue;
-        }
-        line.lineNumber = file.lineNumber();
-        lines.push_back(std::move(line));
-    }
-    file.close();
+    std::vector<NumberedLine<DescriptionLine>> lines;
+    const auto parse = [layout](const QString& text, DescriptionLine& fields) {
+        return splitDescriptionLine(text, layout, fields);
+    };
+    const auto skipped = [&tally](const QString& text, int64_t lineNumber) {
+        (isBlankName(text) ? tally.blankLines : tally.shortLines).note(lineNumber);
+    };
+    if (QString reason = readInputLines(path, QStringLiteral("descriptions"), tally, lines, parse, skipped);
+        !reason.isEmpty())
+        return reason;
 
     UnitOfWork unit(ctx.store);
     if (!unit.begin())
@@ -58,7 +35,7 @@ QString loadDescriptionFile(PatEdContext& ctx, const QString& CodeSys, const QSt
     // line; the other fields carry what the previous SetCode left in them.
     CodeRecord record;
     CallStatus status;
-    for (const NumberedDescriptionLine& line : lines) {
+    for (const NumberedLine<DescriptionLine>& line : lines) {
         record.Code = line.fields.Code;
         // Sent as read: the library stores record text exactly as sent, so
         // an apostrophe stays single.
