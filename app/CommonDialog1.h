@@ -15,16 +15,10 @@ class CommonDialog1 : public OpenFileDialog {
 public:
     explicit CommonDialog1(QWidget* owner = nullptr);
 
-    void setFilter(const QString& filter) override { m_filter = filter; }
-    QString filter() const override { return m_filter; }
-    void setFilterIndex(int index) override { m_filterIndex = index; }
-    int filterIndex() const override { return m_filterIndex; }
     // Shows a modal open-file dialog for an existing file, starting in the
     // folder of the current file name. On a cancel the file name becomes
     // empty and the result is false.
     bool showOpen() override;
-    QString fileName() const override { return m_fileName; }
-    void setFileName(const QString& name) override { m_fileName = name; }
 
     // Turns a filter string of description|pattern pairs into Qt name
     // filters, one per pair: "description (patterns)". The description is
@@ -45,7 +39,4 @@ public:
 
 private:
     QPointer<QWidget> m_owner;
-    QString m_filter;
-    int m_filterIndex = 1;
-    QString m_fileName;
 };

@@ -27,22 +27,10 @@ private:
     int m_selected = -1;
 };
 
-// A dialog that cannot be shown: it reports a cancel. Filter, index and file
-// name are kept like the real dialog keeps them.
+// A dialog that cannot be shown: it reports a cancel.
 class HeadlessDialog : public OpenFileDialog {
 public:
-    void setFilter(const QString& filter) override { m_filter = filter; }
-    QString filter() const override { return m_filter; }
-    void setFilterIndex(int index) override { m_filterIndex = index; }
-    int filterIndex() const override { return m_filterIndex; }
     bool showOpen() override;
-    QString fileName() const override { return m_fileName; }
-    void setFileName(const QString& name) override { m_fileName = name; }
-
-protected:
-    QString m_filter;
-    int m_filterIndex = 1;
-    QString m_fileName;
 };
 
 // Progress as one line per tenth on a stream (none when the stream is null).

@@ -12,18 +12,24 @@ enum class ListName { ModuleList, CodeList };
 // The shared open-file dialog (CommonDialog1). The filter is a string of
 // description|pattern pairs separated by vertical bars; the filter index
 // counts from 1. The file name keeps its last value between uses.
+// Every kind of dialog keeps these settings alike; only showing differs.
 class OpenFileDialog {
 public:
     virtual ~OpenFileDialog() = default;
-    virtual void setFilter(const QString& filter) = 0;
-    virtual QString filter() const = 0;
-    virtual void setFilterIndex(int index) = 0;
-    virtual int filterIndex() const = 0;
+    void setFilter(const QString& filter) { m_filter = filter; }
+    QString filter() const { return m_filter; }
+    void setFilterIndex(int index) { m_filterIndex = index; }
+    int filterIndex() const { return m_filterIndex; }
     // Shows the dialog; false when the operator cancelled it (the file name
     // then becomes empty).
     virtual bool showOpen() = 0;
-    virtual QString fileName() const = 0;
-    virtual void setFileName(const QString& name) = 0;
+    QString fileName() const { return m_fileName; }
+    void setFileName(const QString& name) { m_fileName = name; }
+
+protected:
+    QString m_filter;
+    int m_filterIndex = 1;
+    QString m_fileName;
 };
 
 // The progress window "Topic Loader" (LoadStatus).

@@ -1,5 +1,5 @@
-// A window seam for tests: lists in memory, a dialog answered in advance, and
-// a log of every visible effect (messages, pointer, progress, repaints).
+// A window seam for tests: the headless lists, a dialog answered in advance,
+// and a log of every visible effect (messages, pointer, progress, repaints).
 #pragma once
 
 #include "app/HeadlessShell.h"
@@ -44,31 +44,28 @@ public:
     }
 };
 
-class RecordingShell : public WindowSeam {
+class RecordingShell : public HeadlessShell {
 public:
+    RecordingShell()
+        : HeadlessShell(nullptr)
+    {
+    }
+
     std::vector<QString> messages;
     std::vector<bool> busy; // every setBusy call
     int repaints = 0;
     PresetDialog dialog;
     RecordingProgress progress;
 
-    QString listText(ListName list) const override { return names(list).text(); }
-    QStringList listItems(ListName list) const override { return names(list).items(); }
-    void clearList(ListName list) override { names(list).clear(); }
-    void addListItem(ListName list, const QString& text) override { names(list).add(text); }
-    void setListText(ListName list, const QString& text) override { names(list).setText(text); }
     OpenFileDialog& commonDialog() override { return dialog; }
     ProgressWindow& loadStatus() override { return progress; }
     void messageBox(const QString& text) override { messages.push_back(text); }
-    void setBusy(bool on) override { busy.push_back(on); }
+    void setBusy(bool on) override
+    {
+        HeadlessShell::setBusy(on);
+        busy.push_back(on);
+    }
     void refreshMain() override { ++repaints; }
 
-    int selectedIndex(ListName list) const { return names(list).selectedIndex(); }
     bool pointerRestored() const { return busy.empty() || !busy.back(); }
-
-private:
-    NameList& names(ListName list) { return list == ListName::ModuleList ? m_modules : m_codes; }
-    const NameList& names(ListName list) const { return list == ListName::ModuleList ? m_modules : m_codes; }
-    NameList m_modules;
-    NameList m_codes;
 };
