@@ -34,15 +34,7 @@ struct BatchTopics : ::testing::Test {
 
     BatchResult run(const QString& line) { return runVelkindex(line.split(u' ')); }
 
-    std::vector<std::string> dump()
-    {
-        SqliteReader reader(db.toStdString());
-        std::vector<std::string> all;
-        for (const char* table : {"modules", "topics", "codingsystems", "codes", "patEdDefaults"})
-            for (const auto& row : reader.rows(std::string("SELECT * FROM ") + table + " ORDER BY 1"))
-                all.push_back(std::string(table) + ": " + row);
-        return all;
-    }
+    std::vector<std::string> dump() { return SqliteReader(db.toStdString()).dump(); }
 };
 
 TEST_F(BatchTopics, CreateStoresModuleTreeAndDefault)

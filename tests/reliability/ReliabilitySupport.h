@@ -3,6 +3,8 @@
 // of a database as an independent SQLite connection sees it.
 #pragma once
 
+#include "support/SqliteReader.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -95,117 +97,9 @@ private:
 
 // ---- the database as an independent reader sees it -----------------------
 
-class Db {
-public:
-    explicit Db(const fs::path& path, bool readOnly = false)
-    {
-        const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-        if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK)
-            m_error = m_db ? sqlite3_errmsg(m_db) : "out of memory";
-        else
-            sqlite3_busy_timeout(m_db, 10000);
-    }
-    ~Db() { sqlite3_close(m_db); }
-    Db(const Db&) = delete;
-    Db& operator=(const Db&) = delete;
-
-    const std::string& error() const { return m_error; }
-    sqlite3* handle() const { return m_db; }
-
-    // Every row, its columns as text (NULL as "NULL", blobs as x'..'), joined by '|'.
-    std::vector<std::string> rows(const std::string& sql)
-    {
-        std::vector<std::string> out;
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-            m_error = sqlite3_errmsg(m_db);
-            out.push_back("error: " + m_error);
-            return out;
-        }
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            std::string row;
-            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-                if (i)
-                    row += '|';
-                switch (sqlite3_column_type(stmt, i)) {
-                case SQLITE_NULL:
-                    row += "NULL";
-                    break;
-                case SQLITE_BLOB: {
-                    static const char hex[] = "0123456789abcdef";
-                    const auto* b = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, i));
-                    row += "x'";
-                    for (int k = 0; k < sqlite3_column_bytes(stmt, i); ++k) {
-                        row += hex[b[k] >> 4];
-                        row += hex[b[k] & 15];
-                    }
-                    row += "'";
-                    break;
-                }
-                default: {
-                    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-                    row.append(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(stmt, i)));
-                }
-                }
-            }
-            out.push_back(std::move(row));
-        }
-        if (rc != SQLITE_DONE) {
-            m_error = sqlite3_errmsg(m_db);
-            out.push_back("error: " + m_error);
-        }
-        sqlite3_finalize(stmt);
-        return out;
-    }
-
-    std::string value(const std::string& sql)
-    {
-        const auto r = rows(sql);
-        return r.empty() ? std::string() : r.front();
-    }
-
-    bool exec(const std::string& sql)
-    {
-        char* message = nullptr;
-        const bool ok = sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
-        if (!ok)
-            m_error = message ? message : sqlite3_errmsg(m_db);
-        sqlite3_free(message);
-        return ok;
-    }
-
-    // The schema and every row of every table (sqlite_sequence included), in
-    // storage order: two databases with equal dumps hold the same data.
-    std::vector<std::string> dump()
-    {
-        std::vector<std::string> all = rows("SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY type, name");
-        for (auto& line : all)
-            line = "schema: " + line;
-        for (const std::string& table : rows("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
-            for (const std::string& row : rows("SELECT * FROM \"" + table + "\" ORDER BY rowid"))
-                all.push_back(table + ": " + row);
-        }
-        return all;
-    }
-
-    // PRAGMA integrity_check, its lines joined: "ok" for a sound file.
-    std::string integrity()
-    {
-        std::string joined;
-        for (const std::string& line : rows("PRAGMA integrity_check"))
-            joined += (joined.empty() ? "" : "; ") + line;
-        return joined;
-    }
-
-private:
-    sqlite3* m_db = nullptr;
-    std::string m_error;
-};
-
 inline std::vector<std::string> dumpOf(const fs::path& db)
 {
-    Db reader(db);
+    SqliteReader reader(db);
     return reader.dump();
 }
 
@@ -464,6 +358,34 @@ inline std::string descriptionFile(int count)
     for (int n = 0; n < count; ++n)
         text += "\"" + codeName(n) + "\",\"Description of code " + std::to_string(n) + ", the patient's copy\"\r\n";
     return text;
+}
+
+// Makes the database most of these tests start from: the example adult index
+// stored as the module ADULT by a batch run, the coding systems `systems`
+// added with SQL as an administrator adds them, and with `icdCodes` the
+// example ICD codes loaded by a batch run. Returns what went wrong, empty when
+// all went well.
+inline std::string seedExampleDatabase(
+    const fs::path& db, const fs::path& workDir, const std::vector<std::string>& systems, bool icdCodes)
+{
+    const std::string ex = VELK_SOURCE_DIR "/examples/";
+    Outcome o = run({ db.string(), "topic", "create", "ADULT", "ADU", ex, "adult-index.txt" }, workDir);
+    if (o.exitCode != 0)
+        return o.describe();
+    {
+        std::string values;
+        for (const std::string& name : systems)
+            values += (values.empty() ? "('" : ", ('") + name + "')";
+        SqliteReader admin(db);
+        if (!admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES " + values))
+            return admin.error();
+    }
+    if (icdCodes) {
+        o = run({ db.string(), "code", "create", "ICD", ex, "codes-icd.txt" }, workDir);
+        if (o.exitCode != 0)
+            return o.describe();
+    }
+    return std::string();
 }
 
 // Whether the long versions of the tests were asked for.

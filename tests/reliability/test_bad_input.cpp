@@ -45,17 +45,9 @@ public:
     void SetUp() override
     {
         ASSERT_FALSE(dir.path().empty());
-        const std::string ex = VELK_SOURCE_DIR "/examples/";
-        Outcome o = run({ db.string(), "topic", "create", "ADULT", "ADU", ex, "adult-index.txt" }, dir.path());
-        ASSERT_EQ(o.exitCode, 0) << o.describe();
+        ASSERT_EQ(seedExampleDatabase(db, dir.path(), { "ICD" }, true), "");
         {
-            Db admin(db);
-            ASSERT_TRUE(admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD')")) << admin.error();
-        }
-        o = run({ db.string(), "code", "create", "ICD", ex, "codes-icd.txt" }, dir.path());
-        ASSERT_EQ(o.exitCode, 0) << o.describe();
-        {
-            Db reader(db);
+            SqliteReader reader(db);
             codesBefore = reader.rows("SELECT * FROM codes ORDER BY CodeID");
             ASSERT_FALSE(codesBefore.empty());
         }
@@ -248,7 +240,7 @@ const InputCase kCases[] = {
             "SELECT * FROM modules; ' OR '1'='1 <-Robert'); DROP TABLE topics;--|0|Q_x'y;z_doc.htm",
             "\"; UPDATE modules SET ModuleName = 'X' WHERE ''=' <-Robert'); DROP TABLE topics;--|0|Q_a;b'--_pdf.htm" },
         [](BadInput& t) -> std::string {
-            Db reader(t.db);
+            SqliteReader reader(t.db);
             if (reader.rows("SELECT * FROM codes ORDER BY CodeID") != t.codesBefore)
                 return "the codes were touched";
             if (reader.value("SELECT group_concat(ModuleName) FROM modules") != "ADULT,SQL")
@@ -305,7 +297,7 @@ TEST_P(BadInputCases, ClearErrorAndNothingChanged)
         EXPECT_TRUE(o.out.empty()) << o.out;
     }
 
-    Db reader(db);
+    SqliteReader reader(db);
     EXPECT_EQ(reader.integrity(), "ok");
     if (c.exitCode != 0) {
         const std::vector<std::string> after = reader.dump();
@@ -334,7 +326,7 @@ TEST_F(BadInput, LackingLibraryStillServesEveryOtherFunction)
     writeBytes(dir / "codes.txt", codeFile(30));
     const Outcome o = run({ db.string(), "code", "create", "ICD", dir.slash(), "codes.txt" }, dir.path(), options);
     EXPECT_EQ(o.exitCode, 0) << o.describe();
-    Db reader(db);
+    SqliteReader reader(db);
     EXPECT_EQ(reader.value("SELECT count(*) FROM codes"), "30");
 }
 

@@ -21,15 +21,7 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(dir.path().empty());
-        const std::string ex = VELK_SOURCE_DIR "/examples/";
-        Outcome o = run({ db.string(), "topic", "create", "ADULT", "ADU", ex, "adult-index.txt" }, dir.path());
-        ASSERT_EQ(o.exitCode, 0) << o.describe();
-        {
-            Db admin(db);
-            ASSERT_TRUE(admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD')")) << admin.error();
-        }
-        o = run({ db.string(), "code", "create", "ICD", ex, "codes-icd.txt" }, dir.path());
-        ASSERT_EQ(o.exitCode, 0) << o.describe();
+        ASSERT_EQ(seedExampleDatabase(db, dir.path(), { "ICD" }, true), "");
         writeBytes(dir / "index.txt", indexFile(2000, "Child Health"));
         writeBytes(dir / "codes.txt", codeFile(3000));
         writeBytes(dir / "descriptions.txt", descriptionFile(3000));
@@ -65,7 +57,7 @@ TEST_P(HeldLock, FailsWithOneLineThenSucceedsOnceReleased)
     const std::vector<std::string> words = args(GetParam().words);
     const std::vector<std::string> before = dumpOf(db);
 
-    Db holder(db);
+    SqliteReader holder(db);
     ASSERT_TRUE(holder.exec("BEGIN IMMEDIATE")) << holder.error();
     RunOptions shortWait;
     shortWait.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "300" } };
@@ -78,14 +70,14 @@ TEST_P(HeldLock, FailsWithOneLineThenSucceedsOnceReleased)
     EXPECT_NE(reason[0].find(db.string()), std::string::npos) << "the reason names the database: " << reason[0];
     EXPECT_TRUE(busy.out.empty()) << "no summary for a run that did nothing: " << busy.out;
     {
-        Db reader(db);
+        SqliteReader reader(db);
         EXPECT_EQ(reader.dump(), before) << "the busy run changed the database";
     }
 
     ASSERT_TRUE(holder.exec("ROLLBACK")) << holder.error();
     const Outcome free = run(words, dir.path(), shortWait);
     EXPECT_EQ(free.exitCode, 0) << free.describe();
-    Db reader(db);
+    SqliteReader reader(db);
     EXPECT_NE(reader.dump(), before) << "the run after the lock was released changed nothing";
     EXPECT_EQ(reader.integrity(), "ok");
 }
@@ -98,7 +90,7 @@ TEST_F(BusyDatabase, DefaultTimeoutWaitsForALockThatIsReleasedSoon)
     // With no timeout in the environment the run waits (five seconds): a lock
     // held for about one second after the start is waited out.
     const std::vector<std::string> words = args({ "code", "create", "ICD", "{dir}", "codes.txt" });
-    Db holder(db);
+    SqliteReader holder(db);
     ASSERT_TRUE(holder.exec("BEGIN IMMEDIATE")) << holder.error();
     RunOptions defaults;
     defaults.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "" } };
@@ -110,7 +102,7 @@ TEST_F(BusyDatabase, DefaultTimeoutWaitsForALockThatIsReleasedSoon)
     const Outcome o = child.wait();
     EXPECT_TRUE(stillRunning) << "the run ended while the lock was held: " << o.describe();
     EXPECT_EQ(o.exitCode, 0) << o.describe();
-    Db reader(db);
+    SqliteReader reader(db);
     EXPECT_EQ(reader.value("SELECT count(*) FROM codes c JOIN codingsystems s USING (CodingSystemID) "
                            "WHERE s.CodingSystemName = 'ICD'"),
         "3000");
@@ -119,7 +111,7 @@ TEST_F(BusyDatabase, DefaultTimeoutWaitsForALockThatIsReleasedSoon)
 TEST_F(BusyDatabase, ZeroTimeoutFailsAtOnce)
 {
     // The contrast to the test above: without waiting, the same run fails.
-    Db holder(db);
+    SqliteReader holder(db);
     ASSERT_TRUE(holder.exec("BEGIN IMMEDIATE")) << holder.error();
     RunOptions noWait;
     noWait.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "0" } };
@@ -130,7 +122,7 @@ TEST_F(BusyDatabase, ZeroTimeoutFailsAtOnce)
 
 // The modules of the database, each with its topics as (description, the
 // parent's description) in order: the tree without the numbering.
-std::vector<std::string> trees(Db& reader)
+std::vector<std::string> trees(SqliteReader& reader)
 {
     return reader.rows("SELECT m.ModuleName || ': ' || t.Description || ' <- ' || coalesce(p.Description, '-')"
                        " || ' ' || t.HasChild FROM topics t JOIN modules m ON m.ModuleID = t.ModuleID"
@@ -151,7 +143,7 @@ TEST_F(BusyDatabase, TwoTopicCreatesStartedTogetherBothFinish)
         run({ alone.string(), "topic", "create", "SECOND", "S", dir.slash(), "second.txt" }, dir.path()).exitCode, 0);
     std::vector<std::string> expected;
     {
-        Db reader(alone);
+        SqliteReader reader(alone);
         expected = trees(reader);
     }
 
@@ -167,7 +159,7 @@ TEST_F(BusyDatabase, TwoTopicCreatesStartedTogetherBothFinish)
         const Outcome b = second.wait();
         EXPECT_EQ(a.exitCode, 0) << a.describe();
         EXPECT_EQ(b.exitCode, 0) << b.describe();
-        Db reader(shared);
+        SqliteReader reader(shared);
         EXPECT_EQ(reader.integrity(), "ok");
         EXPECT_EQ(trees(reader), expected) << "round " << round;
         // Every parent is a topic of the same module: no run numbered its
@@ -187,7 +179,7 @@ TEST_F(BusyDatabase, SameModuleCreatedTwiceTogetherEndsWithOneCopy)
         run({ alone.string(), "topic", "create", "CHILD", "CHI", dir.slash(), "child.txt" }, dir.path()).exitCode, 0);
     std::vector<std::string> expected;
     {
-        Db reader(alone);
+        SqliteReader reader(alone);
         expected = trees(reader);
     }
     for (int round = 0; round < 3; ++round) {
@@ -202,7 +194,7 @@ TEST_F(BusyDatabase, SameModuleCreatedTwiceTogetherEndsWithOneCopy)
         const Outcome b = second.wait();
         EXPECT_EQ(a.exitCode, 0) << a.describe();
         EXPECT_EQ(b.exitCode, 0) << b.describe();
-        Db reader(shared);
+        SqliteReader reader(shared);
         EXPECT_EQ(reader.integrity(), "ok");
         EXPECT_EQ(reader.rows("SELECT ModuleName FROM modules ORDER BY ModuleName"),
             (std::vector<std::string> { "ADULT", "CHILD" }));
@@ -223,7 +215,7 @@ TEST_F(BusyDatabase, TwoCodeCreatesOfOneSystemTogetherEndWithOneSet)
         const Outcome b = second.wait();
         EXPECT_EQ(a.exitCode, 0) << a.describe();
         EXPECT_EQ(b.exitCode, 0) << b.describe();
-        Db reader(shared);
+        SqliteReader reader(shared);
         EXPECT_EQ(reader.value("SELECT count(*) || ' ' || count(DISTINCT Code) FROM codes"), "3000 3000");
     }
 }
@@ -245,7 +237,7 @@ TEST_F(BusyDatabase, TwoRunsOnANewDatabaseBothFinish)
         const Outcome b = second.wait();
         EXPECT_EQ(a.exitCode, 0) << a.describe();
         EXPECT_EQ(b.exitCode, 0) << b.describe();
-        Db reader(fresh);
+        SqliteReader reader(fresh);
         EXPECT_EQ(reader.integrity(), "ok");
         EXPECT_EQ(reader.value("PRAGMA journal_mode"), "wal");
         EXPECT_EQ(reader.rows("SELECT ModuleName || ' ' || (SELECT count(*) FROM topics t WHERE t.ModuleID = "

@@ -85,12 +85,7 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(dir.path().empty());
-        const std::string ex = VELK_SOURCE_DIR "/examples/";
-        Outcome o = run({ db.string(), "topic", "create", "ADULT", "ADU", ex, "adult-index.txt" }, dir.path());
-        ASSERT_EQ(o.exitCode, 0) << o.describe();
-        Db admin(db);
-        ASSERT_TRUE(admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD'), ('CPT')"))
-            << admin.error();
+        ASSERT_EQ(seedExampleDatabase(db, dir.path(), { "ICD", "CPT" }, false), "");
     }
 
     RunOptions traced() const
@@ -193,7 +188,7 @@ TEST_F(Commits, ANewDatabaseNeverRunsWithoutLogOrSync)
         }
     }
     EXPECT_EQ(unitCommits, 1) << joined(t);
-    Db reader(fresh);
+    SqliteReader reader(fresh);
     EXPECT_EQ(reader.value("PRAGMA journal_mode"), "wal");
 }
 
@@ -299,7 +294,7 @@ protected:
         EXPECT_GE(line, 1);
         EXPECT_LE(line, static_cast<long>(lines(readBytes(dir / l.file)).size()));
 
-        Db reader(database);
+        SqliteReader reader(database);
         EXPECT_EQ(reader.integrity(), "ok");
         const std::vector<std::string> after = reader.dump();
         EXPECT_EQ(after == before, true) << "the database changed: " << firstDifference(after, before);

@@ -101,7 +101,7 @@ protected:
             ASSERT_EQ(o.exitCode, 0) << o.describe();
         }
         {
-            Db admin(db);
+            SqliteReader admin(db);
             ASSERT_TRUE(admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD'), ('CPT')"))
                 << admin.error();
         }
@@ -239,7 +239,7 @@ protected:
             copyDatabase(work, inspect);
             std::string state;
             {
-                Db reader(inspect);
+                SqliteReader reader(inspect);
                 ASSERT_TRUE(reader.error().empty()) << reader.error();
                 EXPECT_EQ(reader.integrity(), "ok") << point.describe();
                 const std::vector<std::string> dump = reader.dump();
@@ -261,7 +261,7 @@ protected:
             const Outcome again = run(args, s_dir->path());
             EXPECT_TRUE(again.exited && again.exitCode == 0) << "run after the kill: " << again.describe();
             {
-                Db reader(work);
+                SqliteReader reader(work);
                 EXPECT_EQ(reader.integrity(), "ok");
                 if (state == "before") {
                     const std::vector<std::string> dump = reader.dump();

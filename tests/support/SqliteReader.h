@@ -5,23 +5,27 @@
 #include <sqlite3.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class SqliteReader {
 public:
-    explicit SqliteReader(const std::string& path)
+    explicit SqliteReader(const std::string& path, bool readOnly = false)
     {
-        if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+        if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK)
             m_error = m_db ? sqlite3_errmsg(m_db) : "out of memory";
-        }
+        else
+            sqlite3_busy_timeout(m_db, 10000);
     }
     ~SqliteReader() { sqlite3_close(m_db); }
     SqliteReader(const SqliteReader&) = delete;
     SqliteReader& operator=(const SqliteReader&) = delete;
 
     const std::string& error() const { return m_error; }
+    sqlite3* handle() const { return m_db; }
 
-    // Every row of the query, each column as text ("NULL" for null), joined by '|'.
+    // Every row, its columns as text (NULL as "NULL", blobs as x'..'), joined by '|'.
     std::vector<std::string> rows(const std::string& sql)
     {
         std::vector<std::string> out;
@@ -31,15 +35,38 @@ public:
             out.push_back("error: " + m_error);
             return out;
         }
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             std::string row;
             for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
                 if (i)
                     row += '|';
-                const unsigned char* text = sqlite3_column_text(stmt, i);
-                row += text ? reinterpret_cast<const char*>(text) : "NULL";
+                switch (sqlite3_column_type(stmt, i)) {
+                case SQLITE_NULL:
+                    row += "NULL";
+                    break;
+                case SQLITE_BLOB: {
+                    static const char hex[] = "0123456789abcdef";
+                    const auto* b = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, i));
+                    row += "x'";
+                    for (int k = 0; k < sqlite3_column_bytes(stmt, i); ++k) {
+                        row += hex[b[k] >> 4];
+                        row += hex[b[k] & 15];
+                    }
+                    row += "'";
+                    break;
+                }
+                default: {
+                    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+                    row.append(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(stmt, i)));
+                }
+                }
             }
-            out.push_back(row);
+            out.push_back(std::move(row));
+        }
+        if (rc != SQLITE_DONE) {
+            m_error = sqlite3_errmsg(m_db);
+            out.push_back("error: " + m_error);
         }
         sqlite3_finalize(stmt);
         return out;
@@ -56,9 +83,32 @@ public:
         char* message = nullptr;
         const bool ok = sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK;
         if (!ok)
-            m_error = message ? message : "?";
+            m_error = message ? message : sqlite3_errmsg(m_db);
         sqlite3_free(message);
         return ok;
+    }
+
+    // The schema and every row of every table (sqlite_sequence included), in
+    // storage order: two databases with equal dumps hold the same data.
+    std::vector<std::string> dump()
+    {
+        std::vector<std::string> all = rows("SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY type, name");
+        for (auto& line : all)
+            line = "schema: " + line;
+        for (const std::string& table : rows("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
+            for (const std::string& row : rows("SELECT * FROM \"" + table + "\" ORDER BY rowid"))
+                all.push_back(table + ": " + row);
+        }
+        return all;
+    }
+
+    // PRAGMA integrity_check, its lines joined: "ok" for a sound file.
+    std::string integrity()
+    {
+        std::string joined;
+        for (const std::string& line : rows("PRAGMA integrity_check"))
+            joined += (joined.empty() ? "" : "; ") + line;
+        return joined;
     }
 
 private:
