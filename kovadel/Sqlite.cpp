@@ -1,5 +1,7 @@
 #include "Sqlite.h"
 
+#include "OwnLockVfs.h"
+
 #include <algorithm>
 
 namespace kovadel {
@@ -23,7 +25,9 @@ Status Connection::open(const std::string& utf8Path)
     // codes tell a read-only file from other failures.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(utf8Path.c_str(), &db, flags, nullptr);
+    // The library's own VFS, so that no other open or close of the files in
+    // this process can drop the connection's locks (see OwnLockVfs.h).
+    const int rc = sqlite3_open_v2(utf8Path.c_str(), &db, flags, ownLockVfsName());
     if (rc != SQLITE_OK) {
         std::string reason = sqliteReason(db, rc);
         sqlite3_close_v2(db);

@@ -2,6 +2,11 @@
 #include "KovadelTestSupport.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
 
 using namespace kovtest;
 
@@ -117,6 +122,51 @@ TEST_F(UnitTest, ABusyDatabaseFailsCleanlyWithinTheTimeout)
     EXPECT_NE(insertModule("A"), 0);
     EXPECT_OK(CommitUnit(status.data()), status);
     EXPECT_EQ(moduleCount(), "1");
+}
+
+// What another process manages to do with the database: the sqlite3 shell
+// runs `sql` without waiting for locks. Returns its exit status and output.
+std::pair<int, std::string> otherProcess(const std::string& database, const std::string& sql, const std::string& out)
+{
+    const std::string command
+        = "sqlite3 -batch -cmd '.timeout 0' '" + database + "' \"" + sql + "\" >'" + out + "' 2>&1";
+    const int status = std::system(command.c_str());
+    std::ifstream in(out);
+    std::stringstream text;
+    text << in.rdbuf();
+    return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str() };
+}
+
+// POSIX drops every record lock that a process holds on a file as soon as the
+// process closes any descriptor of it (a file dialog that sniffs file types
+// does so). The library's locks must survive that: another process stays
+// locked out of the unit, cannot checkpoint, and the unit commits whole.
+TEST_F(UnitTest, ClosingAnotherDescriptorOfTheFilesKeepsTheLocks)
+{
+    m_raw.reset(); // no other connection of this process
+    EXPECT_OK(BeginUnit(status.data()), status);
+    EXPECT_NE(insertModule("A"), 0);
+    for (const char* suffix : { "", "-wal", "-shm" }) {
+        const std::string path = m_path + suffix;
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0) << path;
+        char byte = 0;
+        EXPECT_GE(::read(fd, &byte, 1), 0);
+        ::close(fd);
+    }
+    const auto [writeStatus, writeOutput]
+        = otherProcess(m_path, "INSERT INTO modules (ModuleName) VALUES ('X');", file("other.txt"));
+    EXPECT_NE(writeStatus, 0) << writeOutput;
+    EXPECT_NE(writeOutput.find("locked"), std::string::npos) << writeOutput;
+    // The other process's close could not take the file over: the log is there.
+    EXPECT_TRUE(std::filesystem::exists(m_path + "-wal"));
+
+    EXPECT_NE(insertModule("B"), 0) << lastError();
+    EXPECT_OK(CommitUnit(status.data()), status);
+    EXPECT_NE(EndVelk(), 0);
+    RawDb after(m_path);
+    EXPECT_EQ(after.query("SELECT ModuleName FROM modules ORDER BY ModuleID"), (Rows { { "A" }, { "B" } }));
+    EXPECT_EQ(after.scalar("PRAGMA integrity_check"), "ok");
 }
 
 TEST_F(UnitTest, AUnitThatTheDatabaseEndedIsDoomed)
