@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
+#include <QMimeDatabase>
 
 namespace {
 
@@ -20,6 +22,26 @@ QString translatePattern(const QString& pattern)
         return QStringLiteral("*");
     return pattern;
 }
+
+// Icons and type names from the file names alone. Qt's own provider reads the
+// start of a file to tell its type; in the database's folder that means
+// opening and closing the database, its log and its index, and a close drops
+// the POSIX locks that the process holds on a file. The library keeps its
+// locks elsewhere, but the dialog has no reason to read what it lists.
+class NameOnlyIconProvider : public QFileIconProvider {
+public:
+    QIcon icon(const QFileInfo& info) const override
+    {
+        return QFileIconProvider::icon(info.isDir() ? QFileIconProvider::Folder : QFileIconProvider::File);
+    }
+    QString type(const QFileInfo& info) const override
+    {
+        if (info.isDir())
+            return QFileIconProvider::type(info);
+        return QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension).comment();
+    }
+    using QFileIconProvider::icon;
+};
 
 } // namespace
 
@@ -66,6 +88,8 @@ bool CommonDialog1::showOpen()
     }
 
     QFileDialog dialog(m_owner);
+    NameOnlyIconProvider icons;
+    dialog.setIconProvider(&icons);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     // The filter list shows the descriptions only, as they were written.
