@@ -8,6 +8,8 @@
 #include "topics/BuildTopic.h"
 #include "topics/ClearTopic.h"
 
+#include <kovadel/codepage.h>
+
 namespace {
 
 void fillCodeList(PatEdContext& ctx)
@@ -129,6 +131,13 @@ bool codeDescription(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& 
     return true;
 }
 
+// A setting of the environment that is not valid: `reason` names the
+// variable and its value.
+QString badSettingMessage(const QString& reason)
+{
+    return QStringLiteral("%1. Nothing was opened; correct the setting and start VELKINDEX again.").arg(reason);
+}
+
 QString missingNameMessage(BatchAction action)
 {
     switch (action) {
@@ -211,6 +220,14 @@ StartupOutcome Form_Load(PatEdContext& ctx, const QString& commandLine)
     StartupOutcome outcome;
     const CommandLinePlan plan = planCommandLine(commandLine);
 
+    // The settings the program reads itself are checked before anything is
+    // opened, the dialog included; the library checks its own in StartVelk.
+    if (const std::string& problem = kovadel::ansiCodePageProblem(); !problem.empty()) {
+        ctx.ui.messageBox(badSettingMessage(QString::fromLocal8Bit(problem)));
+        outcome.exitStatus = kExitCannotStart;
+        return outcome;
+    }
+
     // 1-2. The database: from the command line, or chosen in the dialog.
     v.DbPath = plan.dbPath;
     if (v.DbPath.isEmpty()) {
@@ -233,7 +250,22 @@ StartupOutcome Form_Load(PatEdContext& ctx, const QString& commandLine)
             outcome.exitStatus = kExitCannotStart;
             return outcome;
         }
-        if (!ctx.store.StartVelk(v.DbPath, QStringLiteral("ADMIN"), QString())) {
+        const int32_t started = ctx.store.StartVelk(v.DbPath, QStringLiteral("ADMIN"), QString());
+        if (started == Externals::kStartBadSetting) {
+            ctx.ui.messageBox(badSettingMessage(ctx.store.LastError()));
+            outcome.exitStatus = kExitCannotStart;
+            return outcome;
+        }
+        if (started == Externals::kStartBusy) {
+            // Another program held the database for the whole wait: a batch
+            // run failed and can be run again; the window cannot start.
+            ctx.ui.messageBox(QStringLiteral("The database %1 could not be opened: %2. Nothing was changed; run it "
+                                             "again once the other program has finished with the database.")
+                                  .arg(v.DbPath, ctx.store.LastError()));
+            outcome.exitStatus = plan.action == BatchAction::None ? kExitCannotStart : kExitFailed;
+            return outcome;
+        }
+        if (started <= 0) {
             ctx.ui.messageBox(QStringLiteral("The database %1 could not be opened: %2. Check the path and the file's "
                                              "permissions, then start VELKINDEX again.")
                                   .arg(v.DbPath, ctx.store.LastError()));

@@ -1,6 +1,7 @@
 #include "Store.h"
 
 #include "Schema.h"
+#include "Settings.h"
 #include "SqlText.h"
 
 #include <cctype>
@@ -16,7 +17,6 @@ namespace {
 
     constexpr const char* kDoomedReason = "the unit of work was rolled back";
     constexpr const char* kNoUnitReason = "no unit of work is open";
-    constexpr int kDefaultBusyTimeoutMs = 5000;
 
     // Kinds of pattern statements, one cache slot per kind and condition mask.
     enum PatternKind : unsigned {
@@ -26,19 +26,6 @@ namespace {
         kListCodingSystems,
         kDeleteCodes,
     };
-
-    // How long a call waits for another process's lock before it fails.
-    int busyTimeoutMs()
-    {
-        const char* env = std::getenv("VELKINDEX_BUSY_TIMEOUT_MS");
-        if (env && *env) {
-            char* end = nullptr;
-            const long value = std::strtol(env, &end, 10);
-            if (end && *end == '\0' && value >= 0 && value <= INT_MAX)
-                return static_cast<int>(value);
-        }
-        return kDefaultBusyTimeoutMs;
-    }
 
     // Settings that would weaken durability or take the file from the library
     // if a statement passed to ExecuteQuery could change them.
@@ -99,9 +86,11 @@ int Store::authorize(void* guard, int action, const char* first, const char* sec
 
 Status Store::open(const std::string& utf8Path, const std::string& shownPath)
 {
-    auto cannotOpen = [&](const std::string& why) {
+    // A database that stayed busy for the whole wait is still told as busy.
+    auto cannotOpen = [&](const std::string& why, bool busy = false) {
         m_db.close();
-        return Status::failure("cannot open the database " + shownPath + ": " + why);
+        const std::string reason = "cannot open the database " + shownPath + ": " + why;
+        return busy ? Status::busyFailure(reason) : Status::failure(reason);
     };
     if (Status st = m_db.open(utf8Path); !st)
         return cannotOpen(st.reason());
@@ -124,8 +113,8 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
         if (::access(utf8Path.c_str(), W_OK) != 0)
             return cannotOpen(st.reason()
                 + " (the file is write-protected; SQLite can read it only if it may create "
-                  "its -shm file beside it)");
-        return cannotOpen(st.reason());
+                  "its -shm file beside it)", st.busy());
+        return cannotOpen(st.reason(), st.busy());
     }
     if (state == SchemaState::Foreign) {
         m_db.close();
@@ -161,6 +150,8 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
             return cannotOpen(st.reason());
     observeSettings();
     if (Status st = prepareStatements(); !st) {
+        if (st.busy())
+            return cannotOpen(st.reason(), true);
         m_db.close();
         return Status::failure(shownPath + " is not a VELKINDEX database: " + st.reason());
     }
@@ -172,7 +163,7 @@ Status Store::createSchemaIfEmpty(const std::string& shownPath)
     // Another process may be creating it at the same moment: look again once
     // the write lock is held.
     if (Status st = m_db.exec("BEGIN IMMEDIATE"); !st)
-        return Status::failure("cannot create the tables in " + shownPath + ": " + st.reason());
+        return st.withReason("cannot create the tables in " + shownPath + ": " + st.reason());
     SchemaState state = SchemaState::Empty;
     std::string why;
     Status st = inspectSchema(m_db.handle(), state, why);
@@ -186,7 +177,7 @@ Status Store::createSchemaIfEmpty(const std::string& shownPath)
         if (!sqlite3_get_autocommit(m_db.handle()))
             (void)m_db.exec("ROLLBACK");
         if (st.reason().find("VELKINDEX") == std::string::npos)
-            return Status::failure("cannot create the tables in " + shownPath + ": " + st.reason());
+            return st.withReason("cannot create the tables in " + shownPath + ": " + st.reason());
     }
     return st;
 }
@@ -762,7 +753,7 @@ Status Store::executeQuery(std::string_view sql)
             sqlite3_finalize(prepared);
             if (m_guard.denied)
                 return Status::failure(m_guard.denied);
-            return Status::failure(sqliteReason(db, rc));
+            return sqliteFailure(db, rc);
         }
         rest = tail ? tail : end;
     }

@@ -87,6 +87,27 @@ TEST_F(BatchTopics, DeleteRemovesModuleAndTopics)
     EXPECT_EQ(reader.value("SELECT count(*) FROM topics"), "0");
 }
 
+TEST_F(BatchTopics, EmptyOrValidSettingsAreTaken)
+{
+    // An empty variable means the default; a valid value is used as given.
+    const std::vector<std::pair<const char*, const char*>> settings[] = {
+        {{"VELKINDEX_CODEPAGE", ""}, {"VELKINDEX_BUSY_TIMEOUT_MS", ""}},
+        {{"VELKINDEX_CODEPAGE", "ISO-8859-15"}, {"VELKINDEX_BUSY_TIMEOUT_MS", "0"}},
+        {{"VELKINDEX_CODEPAGE", "CP1252"}, {"VELKINDEX_BUSY_TIMEOUT_MS", "2147483647"}},
+    };
+    for (const auto& set : settings) {
+        QProcessEnvironment env = headlessEnvironment();
+        for (const auto& [name, value] : set)
+            env.insert(QString::fromLatin1(name), QString::fromLatin1(value));
+        const BatchResult r = runVelkindex(
+            (db + QStringLiteral(" topic create ADULT ADU ") + idx + QStringLiteral(" adult.txt")).split(u' '), env);
+        EXPECT_EQ(r.exitCode, 0) << set[0].second << " " << set[1].second << ": " << qPrintable(r.err);
+        EXPECT_TRUE(r.err.isEmpty()) << qPrintable(r.err);
+    }
+    SqliteReader reader(db.toStdString());
+    EXPECT_EQ(reader.value("SELECT count(*) FROM topics"), "5");
+}
+
 struct FailureCase {
     const char* name;
     const char* args; // %DB% and %DIR% are replaced

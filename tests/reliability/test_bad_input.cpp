@@ -177,6 +177,37 @@ const InputCase kCases[] = {
             return readBytes(t.target) == readBytes(t.dir / "locked.copy") ? "" : "the read-only file was written";
         } },
 
+    // ---- the settings: refused before anything is opened ----
+    { "BusyTimeoutIsNotANumber", [](BadInput& t) { t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "abc" } }; },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS is \"abc\"" } },
+    { "BusyTimeoutIsNegative", [](BadInput& t) { t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "-1" } }; },
+        { "code", "delete", "ICD" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS is \"-1\"" } },
+    { "BusyTimeoutHasAUnit", [](BadInput& t) { t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "5000ms" } }; },
+        { "code", "delete", "ICD" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS is \"5000ms\"" } },
+    { "BusyTimeoutIsTooLarge",
+        [](BadInput& t) { t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "2147483648" } }; },
+        { "code", "delete", "ICD" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS is \"2147483648\"" } },
+    { "BusyTimeoutIsBadOnANewDatabase",
+        [](BadInput& t) {
+            t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "abc" } };
+            t.target = t.dir / "new.db";
+        },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS" }, nullptr, {},
+        [](BadInput& t) { return fs::exists(t.target) ? std::string("new.db was created") : std::string(); } },
+    { "CodePageIsUnknown", [](BadInput& t) { t.options.env = { { "VELKINDEX_CODEPAGE", "NO-SUCH-PAGE" } }; },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_CODEPAGE is \"NO-SUCH-PAGE\"" } },
+    { "CodePageIsMultiByte", [](BadInput& t) { t.options.env = { { "VELKINDEX_CODEPAGE", "UTF-8" } }; },
+        { "code", "create", "ICD", "{dir}", "index.txt" }, 2,
+        { "VELKINDEX_CODEPAGE is \"UTF-8\"", "not a single-byte code page" } },
+    { "CodePageIsBadOnANewDatabase",
+        [](BadInput& t) {
+            t.options.env = { { "VELKINDEX_CODEPAGE", "EUC-JP" } };
+            t.target = t.dir / "new.db";
+        },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_CODEPAGE is \"EUC-JP\"" },
+        nullptr, {},
+        [](BadInput& t) { return fs::exists(t.target) ? std::string("new.db was created") : std::string(); } },
+
     // ---- the input file ----
     { "InputIsAFolder", [](BadInput& t) { fs::create_directory(t.dir / "input.d"); },
         { "topic", "create", "ADULT", "ADU", "{dir}", "input.d" }, 1, { "is a folder", "input.d" } },

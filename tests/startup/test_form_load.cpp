@@ -5,6 +5,8 @@
 #include "support/RecordingExternals.h"
 #include "support/RecordingShell.h"
 
+#include <kovadel/codepage.h>
+
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -82,13 +84,38 @@ TEST_F(StartupFixture, CancelledDatabaseDialogEndsWithAReason)
 
 TEST_F(StartupFixture, DatabaseThatCannotBeOpenedIsReported)
 {
-    store.startResult = 0;
-    const StartupOutcome outcome = Form_Load(ctx, QStringLiteral("/no/such/db.mdb topic create ADULT ADU x y"));
-    EXPECT_FALSE(outcome.showWindow);
-    EXPECT_EQ(outcome.exitStatus, kExitCannotStart);
-    EXPECT_EQ(store.ops(), std::vector<std::string> {"StartVelk"});
-    ASSERT_EQ(shell.messages.size(), 1u);
-    EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("/no/such/db.mdb")));
+    // StartVelk's result decides the status: a database that stayed busy
+    // fails a batch run (status 1, run it again later); the window, a bad
+    // setting and a database that cannot be used cannot start (status 2).
+    struct Row {
+        int32_t started;
+        const char* line;
+        int exitStatus;
+        bool namesDatabase;
+    };
+    const Row rows[] = {
+        {Externals::kStartFailed, "/no/such/db.mdb topic create ADULT ADU x y", kExitCannotStart, true},
+        {Externals::kStartBusy, "/no/such/db.mdb topic create ADULT ADU x y", kExitFailed, true},
+        {Externals::kStartBusy, "/no/such/db.mdb code delete ICD", kExitFailed, true},
+        {Externals::kStartBusy, "/no/such/db.mdb", kExitCannotStart, true},
+        {Externals::kStartBadSetting, "/no/such/db.mdb topic delete ADULT", kExitCannotStart, false},
+        {Externals::kStartBadSetting, "/no/such/db.mdb", kExitCannotStart, false},
+    };
+    for (const Row& row : rows) {
+        store.calls.clear();
+        shell.messages.clear();
+        store.startResult = row.started;
+        const StartupOutcome outcome = Form_Load(ctx, QString::fromUtf8(row.line));
+        EXPECT_FALSE(outcome.showWindow) << row.line;
+        EXPECT_FALSE(outcome.databaseOpen) << row.line;
+        EXPECT_EQ(outcome.exitStatus, row.exitStatus) << row.started << " " << row.line;
+        EXPECT_EQ(store.ops(), std::vector<std::string> {"StartVelk"}) << row.line;
+        ASSERT_EQ(shell.messages.size(), 1u) << row.line;
+        EXPECT_FALSE(shell.messages[0].contains(u'\n')) << qPrintable(shell.messages[0]);
+        if (row.namesDatabase) {
+            EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("/no/such/db.mdb"))) << qPrintable(shell.messages[0]);
+        }
+    }
 }
 
 TEST_F(StartupFixture, ModeWordWithoutActionKeepsTheMode)
@@ -170,6 +197,37 @@ TEST_F(StartupFixture, MissingNameIsRefusedBeforeAnythingChanges)
         EXPECT_EQ(outcome.exitStatus, kExitFailed) << line;
         EXPECT_EQ(store.ops(), (std::vector<std::string> {"StartVelk", "GetModules", "GetCodingSystems"})) << line;
         EXPECT_EQ(shell.messages.size(), 1u) << line;
+    }
+}
+
+// Run in a process of its own with VELKINDEX_CODEPAGE naming a code page
+// that cannot be used (tests/startup/CMakeLists.txt): the code page is read
+// once per process.
+struct BadCodePage : StartupFixture {
+    void SetUp() override
+    {
+        StartupFixture::SetUp();
+        if (kovadel::ansiCodePageProblem().empty())
+            GTEST_SKIP() << "needs VELKINDEX_CODEPAGE naming a code page that cannot be used";
+    }
+};
+
+TEST_F(BadCodePage, StopsTheStartBeforeAnythingIsOpened)
+{
+    const QByteArray setting = qgetenv("VELKINDEX_CODEPAGE");
+    for (const char* line : {"db topic create ADULT ADU d f", "db code delete ICD", "db", ""}) {
+        store.calls.clear();
+        shell.messages.clear();
+        const StartupOutcome outcome = Form_Load(ctx, QString::fromUtf8(line));
+        EXPECT_EQ(outcome.exitStatus, kExitCannotStart) << line;
+        EXPECT_FALSE(outcome.showWindow) << line;
+        EXPECT_TRUE(store.calls.empty()) << line; // StartVelk is not even tried
+        EXPECT_EQ(shell.dialog.shown, 0) << line; // nor the database asked for
+        ASSERT_EQ(shell.messages.size(), 1u) << line;
+        EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("VELKINDEX_CODEPAGE is \"%1\"")
+                                                   .arg(QString::fromLocal8Bit(setting))))
+            << qPrintable(shell.messages[0]);
+        EXPECT_FALSE(shell.messages[0].contains(u'\n')) << qPrintable(shell.messages[0]);
     }
 }
 
