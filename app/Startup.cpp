@@ -74,10 +74,7 @@ bool topicDelete(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& repo
     int deleted = 0;
     if (!ClearTopic_Click(ctx, &deleted))
         return false;
-    if (deleted == 0) {
-        ctx.ui.messageBox(QStringLiteral("No module named \"%1\" is in the database; nothing was deleted.").arg(plan.name));
-        return false;
-    }
+    // Deleting what is not there succeeds; the report says nothing matched.
     report = topicDeleteReport(plan.name, deleted);
     return true;
 }
@@ -101,12 +98,7 @@ bool codeDelete(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& repor
     int cleared = 0;
     if (!CmdClear_Click(ctx, &cleared))
         return false;
-    if (cleared == 0) {
-        ctx.ui.messageBox(QStringLiteral("No coding system named \"%1\" is in the database; nothing was deleted.")
-                              .arg(plan.name));
-        return false;
-    }
-    report = codeDeleteReport(plan.name);
+    report = codeDeleteReport(plan.name, cleared);
     return true;
 }
 

@@ -672,8 +672,14 @@ Status Store::getDefaults(const std::string& key, DefaultsFields& defaults)
     }
     if (!r.status())
         return checked(r.status());
-    return Status::failure(
-        key.empty() ? std::string("no defaults are stored") : "no defaults are stored under the key " + key);
+    if (key.empty()) {
+        // Every database has defaults under the blank key (its schema stores
+        // that row). Where the row has been removed they read as blank, as a
+        // new database's do; setDefaults stores the row again.
+        defaults = DefaultsFields();
+        return {};
+    }
+    return Status::failure("no defaults are stored under the key " + key);
 }
 
 Status Store::setDefaults(const DefaultsFields& defaults)

@@ -86,7 +86,10 @@ KOVADEL_API int32_t InsertCode(void* record, void* status);
 KOVADEL_API int32_t SetCode(void* record, void* status);
 KOVADEL_API int32_t DeleteCodes(void* record, void* status);
 
-/* Defaults */
+/* Defaults. The blank key always finds its defaults: when its row is missing
+ * GetPatEdDefaults returns the blank record (every text blank, every number
+ * 0), as for a new database, and SetPatEdDefaults stores the row again. Any
+ * other key that has no row is not found. */
 KOVADEL_API int32_t GetPatEdDefaults(void* record, void* status);
 KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status);
 
