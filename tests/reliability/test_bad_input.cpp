@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -220,6 +221,18 @@ const InputCase kCases[] = {
             t.runWithoutRoot();
         },
         { "topic", "create", "ADULT", "ADU", "{dir}", "secret.txt" }, 1, { "cannot be read", "secret.txt" } },
+    // Only a regular file is read: a device never ends, and a pipe without a
+    // writer would block the open.
+    { "InputIsADevice", nullptr, { "topic", "create", "ADULT", "ADU", "/dev/", "zero" }, 1,
+        { "/dev/zero", "not a regular file" } },
+    { "CodeInputIsADevice", nullptr, { "code", "create", "ICD", "/dev/", "zero" }, 1,
+        { "/dev/zero", "not a regular file" } },
+    { "DescriptionInputIsADevice", nullptr, { "code", "description", "ICD", "/dev/", "zero" }, 1,
+        { "/dev/zero", "not a regular file" } },
+    { "InputIsAPipeWithoutWriter", [](BadInput& t) { ASSERT_EQ(::mkfifo((t.dir / "pipe").c_str(), 0600), 0); },
+        { "topic", "create", "ADULT", "ADU", "{dir}", "pipe" }, 1, { "pipe", "not a regular file" } },
+    { "CodeInputIsAPipeWithoutWriter", [](BadInput& t) { ASSERT_EQ(::mkfifo((t.dir / "pipe").c_str(), 0600), 0); },
+        { "code", "create", "ICD", "{dir}", "pipe" }, 1, { "pipe", "not a regular file" } },
     { "InputIsEmptyForAnIndex", [](BadInput& t) { writeBytes(t.dir / "empty.txt", ""); },
         { "topic", "create", "EMPTY", "E", "{dir}", "empty.txt" }, 0, {},
         "SELECT m.ModuleName || '|' || m.DirectoryPrefix || '|' || (SELECT count(*) FROM topics t WHERE t.ModuleID = "
