@@ -173,12 +173,13 @@ RunReport topicCreateReport(const QString& name, const QString& path, const Buil
 
 RunReport topicDeleteReport(const QString& name, int modulesDeleted)
 {
-    RunReport report { QStringLiteral("topic delete %1: %2")
-                           .arg(name, counted(modulesDeleted, "module deleted", "modules deleted")),
-        {} };
+    RunReport report {
+        QStringLiteral("topic delete %1: %2").arg(name, counted(modulesDeleted, "module deleted", "modules deleted")),
+        {}
+    };
     if (modulesDeleted == 0)
-        report.listing << QStringLiteral("velkindex: No module named \"%1\" is in the database; nothing was deleted.")
-                              .arg(name);
+        report.listing
+            << QStringLiteral("velkindex: No module named \"%1\" is in the database; nothing was deleted.").arg(name);
     return report;
 }
 

@@ -33,7 +33,8 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "the line of %d codes was split wrongly\n", codes);
                 return 1;
             }
-            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            const double ms
+                = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
             best = std::min(best, ms);
             work = static_cast<double>(tokenWork() - before) / static_cast<double>(line.size());
         }

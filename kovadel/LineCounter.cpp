@@ -57,10 +57,12 @@ int32_t countLines(const std::string& utf8Path, std::string& reason)
     // before the open, and the open does not wait in case the path has been
     // replaced by a pipe in between.
     auto notCounted = [&](const struct stat& info, int error) {
-        reason = "cannot read " + utf8Path + ": "
-            + (error ? std::strerror(error)
-                     : S_ISDIR(info.st_mode) ? "it is a folder"
-                                             : "it is not a regular file (a device, a pipe or a socket)");
+        const char* why = "it is not a regular file (a device, a pipe or a socket)";
+        if (error)
+            why = std::strerror(error);
+        else if (S_ISDIR(info.st_mode))
+            why = "it is a folder";
+        reason = "cannot read " + utf8Path + ": " + why;
         return -1;
     };
     struct stat info { };

@@ -112,8 +112,9 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
         // its shared-memory file; say so rather than leave "readonly" alone.
         if (::access(utf8Path.c_str(), W_OK) != 0)
             return cannotOpen(st.reason()
-                + " (the file is write-protected; SQLite can read it only if it may create "
-                  "its -shm file beside it)", st.busy());
+                    + " (the file is write-protected; SQLite can read it only if it may create "
+                      "its -shm file beside it)",
+                st.busy());
         return cannotOpen(st.reason(), st.busy());
     }
     if (state == SchemaState::Foreign) {

@@ -51,8 +51,8 @@ CodePage loadCodePage()
     std::string shown;
     for (const char c : cp.name)
         shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
-    const std::string setting = (env && *env) ? "VELKINDEX_CODEPAGE is \"" + shown + "\""
-                                              : "the default code page " + shown;
+    const std::string setting
+        = (env && *env) ? "VELKINDEX_CODEPAGE is \"" + shown + "\"" : "the default code page " + shown;
     const std::string advice = "name a single-byte code page such as ISO-8859-15, or leave VELKINDEX_CODEPAGE "
                                "empty for Windows-1252";
     cp.fromUnicode = std::make_unique<unsigned char[]>(65536);

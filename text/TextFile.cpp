@@ -54,7 +54,8 @@ bool TextFile::open(const QString& path, QString* error)
             QStringLiteral("The file %1 cannot be read: %2").arg(path, QString::fromLocal8Bit(std::strerror(error))));
     };
     const QString notRegular
-        = QStringLiteral("%1 is not a regular file (a device, a pipe or a socket); nothing was read from it.").arg(path);
+        = QStringLiteral("%1 is not a regular file (a device, a pipe or a socket); nothing was read from it.")
+              .arg(path);
 
     // Only a regular file is read: a device may never end and a pipe may
     // never be written to. Opening a pipe that has no writer blocks, so the

@@ -100,6 +100,8 @@ struct InputCase {
     std::string (*check)(BadInput&) = nullptr;
 };
 
+void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
+
 std::string fortyLevels()
 {
     std::string text;

@@ -42,6 +42,8 @@ struct Action {
     std::vector<std::string> words;
 };
 
+void PrintTo(const Action& a, std::ostream* os) { *os << a.name; }
+
 const Action kActions[] = {
     { "TopicCreate", { "topic", "create", "CHILD", "CHI", "{dir}", "index.txt" } },
     { "TopicDelete", { "topic", "delete", "ADULT", "x", "{dir}", "none.txt" } },

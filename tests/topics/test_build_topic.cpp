@@ -2,6 +2,7 @@
 #include "topics/BuildTopic.h"
 
 #include "TopicTestSupport.h"
+#include "text/PrintQString.h"
 
 #include <gtest/gtest.h>
 
