@@ -94,12 +94,14 @@ QString usageText()
         "The input file is DIR followed directly by FILE: give DIR with its trailing /.\n"
         "No word can contain a space. WORD, DIR and FILE of topic delete are not used.\n"
         "\n"
-        "Exit status: 0 success; 1 the batch action failed and nothing was changed;\n"
-        "2 the program could not start (database, data-access library or display).\n"
+        "Exit status: 0 success (also a delete that matched nothing);\n"
+        "1 the batch action failed and nothing was changed (also a busy database);\n"
+        "2 the program could not start (a setting, database, library or display).\n"
         "\n"
         "Environment: VELKINDEX_CODEPAGE, the code page of the input files (default\n"
         "Windows-1252); VELKINDEX_BUSY_TIMEOUT_MS, how long to wait for a locked\n"
-        "database in milliseconds (default 5000).\n"
+        "database in milliseconds (default 5000). A value that is not a valid setting\n"
+        "stops the program with status 2; an empty one means the default.\n"
         "\n"
         "The file formats and examples are in velkindex(1).\n");
 }

@@ -173,10 +173,14 @@ RunReport topicCreateReport(const QString& name, const QString& path, const Buil
 
 RunReport topicDeleteReport(const QString& name, int modulesDeleted)
 {
-    return {
+    RunReport report {
         QStringLiteral("topic delete %1: %2").arg(name, counted(modulesDeleted, "module deleted", "modules deleted")),
         {}
     };
+    if (modulesDeleted == 0)
+        report.listing
+            << QStringLiteral("velkindex: No module named \"%1\" is in the database; nothing was deleted.").arg(name);
+    return report;
 }
 
 RunReport codeCreateReport(const QString& name, const QString& path, const LoadCounts& counts)
@@ -185,8 +189,12 @@ RunReport codeCreateReport(const QString& name, const QString& path, const LoadC
         listing(path, joined(skippedKinds(counts), cutKinds(counts))) };
 }
 
-RunReport codeDeleteReport(const QString& name)
+RunReport codeDeleteReport(const QString& name, int systemsCleared)
 {
+    if (systemsCleared == 0)
+        return { QStringLiteral("code delete %1: no codes deleted").arg(name),
+            { QStringLiteral("velkindex: No coding system named \"%1\" is in the database; nothing was deleted.")
+                    .arg(name) } };
     return { QStringLiteral("code delete %1: codes deleted").arg(name), {} };
 }
 

@@ -8,6 +8,10 @@
 //   topic delete ADULT: 1 module deleted
 //   code create ICD: 1,200 lines read, 3,400 codes stored, 2 lines skipped (blank)
 //   code delete ICD: codes deleted
+//
+// A delete that matched nothing still succeeds (night scripts delete before
+// they create): "topic delete NOPE: 0 modules deleted" or "code delete NOPE:
+// no codes deleted", with one notice on stderr that nothing matched.
 //   code description ICD: 14,567 lines read, 14,560 codes described, 7 lines skipped (too short),
 //       1,476 descriptions cut to 100 characters                      (one line)
 //
@@ -46,7 +50,7 @@ QString groupedNumber(int64_t number);
 RunReport topicCreateReport(const QString& name, const QString& path, const BuildCounts& counts);
 RunReport topicDeleteReport(const QString& name, int modulesDeleted);
 RunReport codeCreateReport(const QString& name, const QString& path, const LoadCounts& counts);
-RunReport codeDeleteReport(const QString& name);
+RunReport codeDeleteReport(const QString& name, int systemsCleared);
 RunReport codeDescriptionReport(const QString& name, const QString& path, const LoadCounts& counts);
 
 // The message box after a build or load from the window; empty when nothing

@@ -8,6 +8,8 @@
 #include "topics/BuildTopic.h"
 #include "topics/ClearTopic.h"
 
+#include <kovadel/codepage.h>
+
 namespace {
 
 void fillCodeList(PatEdContext& ctx)
@@ -72,10 +74,7 @@ bool topicDelete(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& repo
     int deleted = 0;
     if (!ClearTopic_Click(ctx, &deleted))
         return false;
-    if (deleted == 0) {
-        ctx.ui.messageBox(QStringLiteral("No module named \"%1\" is in the database; nothing was deleted.").arg(plan.name));
-        return false;
-    }
+    // Deleting what is not there succeeds; the report says nothing matched.
     report = topicDeleteReport(plan.name, deleted);
     return true;
 }
@@ -99,12 +98,7 @@ bool codeDelete(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& repor
     int cleared = 0;
     if (!CmdClear_Click(ctx, &cleared))
         return false;
-    if (cleared == 0) {
-        ctx.ui.messageBox(QStringLiteral("No coding system named \"%1\" is in the database; nothing was deleted.")
-                              .arg(plan.name));
-        return false;
-    }
-    report = codeDeleteReport(plan.name);
+    report = codeDeleteReport(plan.name, cleared);
     return true;
 }
 
@@ -127,6 +121,13 @@ bool codeDescription(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& 
         return false;
     report = codeDescriptionReport(plan.name, ctx.vars.BatchFileDir + ctx.vars.BatchFileName, counts);
     return true;
+}
+
+// A setting of the environment that is not valid: `reason` names the
+// variable and its value.
+QString badSettingMessage(const QString& reason)
+{
+    return QStringLiteral("%1. Nothing was opened; correct the setting and start VELKINDEX again.").arg(reason);
 }
 
 QString missingNameMessage(BatchAction action)
@@ -211,6 +212,14 @@ StartupOutcome Form_Load(PatEdContext& ctx, const QString& commandLine)
     StartupOutcome outcome;
     const CommandLinePlan plan = planCommandLine(commandLine);
 
+    // The settings the program reads itself are checked before anything is
+    // opened, the dialog included; the library checks its own in StartVelk.
+    if (const std::string& problem = kovadel::ansiCodePageProblem(); !problem.empty()) {
+        ctx.ui.messageBox(badSettingMessage(QString::fromLocal8Bit(problem)));
+        outcome.exitStatus = kExitCannotStart;
+        return outcome;
+    }
+
     // 1-2. The database: from the command line, or chosen in the dialog.
     v.DbPath = plan.dbPath;
     if (v.DbPath.isEmpty()) {
@@ -233,7 +242,22 @@ StartupOutcome Form_Load(PatEdContext& ctx, const QString& commandLine)
             outcome.exitStatus = kExitCannotStart;
             return outcome;
         }
-        if (!ctx.store.StartVelk(v.DbPath, QStringLiteral("ADMIN"), QString())) {
+        const int32_t started = ctx.store.StartVelk(v.DbPath, QStringLiteral("ADMIN"), QString());
+        if (started == Externals::kStartBadSetting) {
+            ctx.ui.messageBox(badSettingMessage(ctx.store.LastError()));
+            outcome.exitStatus = kExitCannotStart;
+            return outcome;
+        }
+        if (started == Externals::kStartBusy) {
+            // Another program held the database for the whole wait: a batch
+            // run failed and can be run again; the window cannot start.
+            ctx.ui.messageBox(QStringLiteral("The database %1 could not be opened: %2. Nothing was changed; run it "
+                                             "again once the other program has finished with the database.")
+                                  .arg(v.DbPath, ctx.store.LastError()));
+            outcome.exitStatus = plan.action == BatchAction::None ? kExitCannotStart : kExitFailed;
+            return outcome;
+        }
+        if (started <= 0) {
             ctx.ui.messageBox(QStringLiteral("The database %1 could not be opened: %2. Check the path and the file's "
                                              "permissions, then start VELKINDEX again.")
                                   .arg(v.DbPath, ctx.store.LastError()));

@@ -51,7 +51,7 @@ void check(bool ok, const char* what)
 std::string newDatabase()
 {
     const std::string path = g_folder + "/bench" + std::to_string(++g_databaseNumber) + ".db";
-    check(StartVelk(path.c_str(), "ADMIN", "") != 0, "StartVelk");
+    check(StartVelk(path.c_str(), "ADMIN", "") == 1, "StartVelk");
     return path;
 }
 

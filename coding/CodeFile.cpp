@@ -21,21 +21,16 @@ bool splitCodeLine(const QString& line, CodeFileLine& words)
 {
     words = CodeFileLine();
 
-    QString inLine = line;
-    QString rest;
-    const QString documentWord = getnexttoken(inLine, rest);
-    if (documentWord.isEmpty())
+    // The words that getnexttoken gives one call at a time, taken in one pass
+    // over the line: a line of many codes would otherwise copy its rest once
+    // per code. A run of spaces gives no empty codes.
+    TokenWalk walk(line);
+    QStringView word;
+    if (!walk.next(word))
         return false;
-    words.PatEdDocument = codeDocumentPath(documentWord);
-
-    // One word per call; a run of spaces gives no empty codes because
-    // getnexttoken skips the spaces in front of a word.
-    while (!rest.isEmpty()) {
-        inLine = rest;
-        const QString code = getnexttoken(inLine, rest);
-        if (!code.isEmpty())
-            words.codes.append(code);
-    }
+    words.PatEdDocument = codeDocumentPath(word.toString());
+    while (walk.next(word))
+        words.codes.append(word.toString());
     return true;
 }
 

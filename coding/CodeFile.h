@@ -23,8 +23,9 @@ struct CodeFileLine {
 // name.ext becomes ext\name.htm (abc.xyz, -> xyz\abc.htm).
 QString codeDocumentPath(const QString& documentWord);
 
-// Splits a code file line with getnexttoken. False for an empty or all-blank
-// line, which has no document word and is skipped.
+// Splits a code file line into the words that getnexttoken gives (see
+// TokenWalk), in time linear in the line's length. False for an empty or
+// all-blank line, which has no document word and is skipped.
 bool splitCodeLine(const QString& line, CodeFileLine& words);
 
 enum class DescriptionLayout {

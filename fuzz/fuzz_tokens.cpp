@@ -1,6 +1,7 @@
 // The token splitter on any text: getnexttoken must trim, cut at the first
 // space and hand back the rest unchanged, and walking a line token by token
-// must give the line's space-separated words and end.
+// (with getnexttoken, or in one pass with TokenWalk) must give the line's
+// space-separated words and end.
 #include "fuzz/FuzzSupport.h"
 
 #include "text/Tokens.h"
@@ -64,5 +65,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(++calls <= input.size() + 1, shown);
     }
     FUZZ_CHECK(words == input.split(u' ', Qt::SkipEmptyParts), shown);
+
+    // The one-pass walk gives the same words, looking at each character once.
+    QStringList walked;
+    TokenWalk pass(input);
+    QStringView next;
+    const int64_t workBefore = tokenWork();
+    while (pass.next(next))
+        walked.append(next.toString());
+    FUZZ_CHECK(walked == words, shown);
+    FUZZ_CHECK(tokenWork() - workBefore == input.size(), shown);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "ByteForms.h"
 #include "LineCounter.h"
 #include "Records.h"
+#include "Settings.h"
 #include "Store.h"
 
 #include "kovadel/codepage.h"
@@ -173,17 +174,27 @@ KOVADEL_API int32_t StartVelk(const char* path, const char* user, const char* pa
 {
     (void)user; // the database has no accounts; both are accepted and not used
     (void)password;
-    return call(nullptr, 0, [&](Library& lib, int32_t&) -> Status {
+    int32_t failure = KOVADEL_START_FAILED;
+    const int32_t result = call(nullptr, 0, [&](Library& lib, int32_t&) -> Status {
         lib.store.reset(); // a database already open is closed first
+        // The settings before the file: a mistyped setting opens nothing.
+        if (Status st = checkSettings(); !st) {
+            failure = KOVADEL_START_BAD_SETTING;
+            return st;
+        }
         const std::string utf8Path = path ? ansiAsUtf8(path) : std::string();
         if (Status st = checkDatabasePath(utf8Path); !st)
             return st;
         auto store = std::make_unique<Store>();
-        if (Status st = store->open(utf8Path, utf8Path); !st)
+        if (Status st = store->open(utf8Path, utf8Path); !st) {
+            if (st.busy())
+                failure = KOVADEL_START_BUSY;
             return st;
+        }
         lib.store = std::move(store);
         return {};
     });
+    return result != 0 ? result : failure;
 }
 
 KOVADEL_API int32_t EndVelk(void)

@@ -52,16 +52,31 @@ namespace {
 
 int32_t countLines(const std::string& utf8Path, std::string& reason)
 {
-    const FileDescriptor file(::open(utf8Path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) {
-        reason = "cannot read " + utf8Path + ": " + std::strerror(errno);
+    // Only a regular file is counted: a device may never end, and opening a
+    // pipe that has no writer would wait for one. The kind is looked at
+    // before the open, and the open does not wait in case the path has been
+    // replaced by a pipe in between.
+    auto notCounted = [&](const struct stat& info, int error) {
+        const char* why = "it is not a regular file (a device, a pipe or a socket)";
+        if (error)
+            why = std::strerror(error);
+        else if (S_ISDIR(info.st_mode))
+            why = "it is a folder";
+        reason = "cannot read " + utf8Path + ": " + why;
         return -1;
-    }
+    };
     struct stat info { };
-    if (::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
-        reason = "cannot read " + utf8Path + ": " + (S_ISDIR(info.st_mode) ? "it is a folder" : std::strerror(errno));
-        return -1;
-    }
+    if (::stat(utf8Path.c_str(), &info) != 0)
+        return notCounted(info, errno);
+    if (!S_ISREG(info.st_mode))
+        return notCounted(info, 0);
+    const FileDescriptor file(::open(utf8Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (file.get() < 0)
+        return notCounted(info, errno);
+    if (::fstat(file.get(), &info) != 0)
+        return notCounted(info, errno);
+    if (!S_ISREG(info.st_mode))
+        return notCounted(info, 0);
     (void)::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     // Lines = CRs + LFs - CR LF pairs; a pair may straddle two blocks.

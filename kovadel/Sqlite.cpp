@@ -18,6 +18,13 @@ std::string sqliteReason(sqlite3* db, int rc)
     return reason;
 }
 
+Status sqliteFailure(sqlite3* db, int rc)
+{
+    if ((rc & 0xff) == SQLITE_BUSY)
+        return Status::busyFailure(kBusyReason);
+    return Status::failure(sqliteReason(db, rc));
+}
+
 Status Connection::open(const std::string& utf8Path)
 {
     close();
@@ -29,9 +36,9 @@ Status Connection::open(const std::string& utf8Path)
     // this process can drop the connection's locks (see OwnLockVfs.h).
     const int rc = sqlite3_open_v2(utf8Path.c_str(), &db, flags, ownLockVfsName());
     if (rc != SQLITE_OK) {
-        std::string reason = sqliteReason(db, rc);
+        Status failed = sqliteFailure(db, rc);
         sqlite3_close_v2(db);
-        return Status::failure(reason);
+        return failed;
     }
     m_db = db;
     return {};
@@ -51,7 +58,7 @@ Status Connection::exec(const char* sql)
 {
     const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
-        return Status::failure(sqliteReason(m_db, rc));
+        return sqliteFailure(m_db, rc);
     return {};
 }
 
@@ -72,7 +79,7 @@ Status Statement::prepare(sqlite3* db, std::string_view sql)
         = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &m_stmt, nullptr);
     if (rc != SQLITE_OK) {
         finalize();
-        return Status::failure(sqliteReason(db, rc));
+        return sqliteFailure(db, rc);
     }
     return {};
 }
@@ -94,7 +101,7 @@ void Statement::adopt(sqlite3_stmt* stmt)
 void StatementRun::fail(int rc)
 {
     if (m_status.ok())
-        m_status = Status::failure(sqliteReason(sqlite3_db_handle(m_stmt), rc));
+        m_status = sqliteFailure(sqlite3_db_handle(m_stmt), rc);
 }
 
 StatementRun& StatementRun::integer(int index, int64_t value)

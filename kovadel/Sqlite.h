@@ -19,6 +19,8 @@ inline constexpr const char* kBusyReason = "the database is busy (locked by anot
 
 // One line describing why a call on `db` returned `rc`.
 std::string sqliteReason(sqlite3* db, int rc);
+// That reason as a failure; SQLITE_BUSY gives a busy one.
+Status sqliteFailure(sqlite3* db, int rc);
 
 class Connection {
 public:

@@ -1,5 +1,7 @@
 // The outcome of one step inside the library: success, or a failure with a
-// one-line reason (UTF-8) that the C interface hands to the caller.
+// one-line reason (UTF-8) that the C interface hands to the caller. A failure
+// because another process held the database for the whole busy wait is told
+// apart, so that StartVelk can report it with a result of its own.
 #pragma once
 
 #include <string>
@@ -11,10 +13,24 @@ class Status {
 public:
     Status() = default;
     static Status failure(std::string reason) { return Status(std::move(reason)); }
+    static Status busyFailure(std::string reason)
+    {
+        Status st(std::move(reason));
+        st.m_busy = true;
+        return st;
+    }
 
     bool ok() const { return !m_failed; }
     explicit operator bool() const { return !m_failed; }
     const std::string& reason() const { return m_reason; }
+    bool busy() const { return m_busy; }
+    // The same outcome told with another reason: a busy failure stays busy.
+    Status withReason(std::string reason) const
+    {
+        Status st = *this;
+        st.m_reason = std::move(reason);
+        return st;
+    }
 
 private:
     explicit Status(std::string reason)
@@ -24,6 +40,7 @@ private:
     }
 
     bool m_failed = false;
+    bool m_busy = false;
     std::string m_reason;
 };
 

@@ -1,6 +1,7 @@
 #include "Store.h"
 
 #include "Schema.h"
+#include "Settings.h"
 #include "SqlText.h"
 
 #include <cctype>
@@ -16,7 +17,6 @@ namespace {
 
     constexpr const char* kDoomedReason = "the unit of work was rolled back";
     constexpr const char* kNoUnitReason = "no unit of work is open";
-    constexpr int kDefaultBusyTimeoutMs = 5000;
 
     // Kinds of pattern statements, one cache slot per kind and condition mask.
     enum PatternKind : unsigned {
@@ -26,19 +26,6 @@ namespace {
         kListCodingSystems,
         kDeleteCodes,
     };
-
-    // How long a call waits for another process's lock before it fails.
-    int busyTimeoutMs()
-    {
-        const char* env = std::getenv("VELKINDEX_BUSY_TIMEOUT_MS");
-        if (env && *env) {
-            char* end = nullptr;
-            const long value = std::strtol(env, &end, 10);
-            if (end && *end == '\0' && value >= 0 && value <= INT_MAX)
-                return static_cast<int>(value);
-        }
-        return kDefaultBusyTimeoutMs;
-    }
 
     // Settings that would weaken durability or take the file from the library
     // if a statement passed to ExecuteQuery could change them.
@@ -99,9 +86,11 @@ int Store::authorize(void* guard, int action, const char* first, const char* sec
 
 Status Store::open(const std::string& utf8Path, const std::string& shownPath)
 {
-    auto cannotOpen = [&](const std::string& why) {
+    // A database that stayed busy for the whole wait is still told as busy.
+    auto cannotOpen = [&](const std::string& why, bool busy = false) {
         m_db.close();
-        return Status::failure("cannot open the database " + shownPath + ": " + why);
+        const std::string reason = "cannot open the database " + shownPath + ": " + why;
+        return busy ? Status::busyFailure(reason) : Status::failure(reason);
     };
     if (Status st = m_db.open(utf8Path); !st)
         return cannotOpen(st.reason());
@@ -123,9 +112,10 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
         // its shared-memory file; say so rather than leave "readonly" alone.
         if (::access(utf8Path.c_str(), W_OK) != 0)
             return cannotOpen(st.reason()
-                + " (the file is write-protected; SQLite can read it only if it may create "
-                  "its -shm file beside it)");
-        return cannotOpen(st.reason());
+                    + " (the file is write-protected; SQLite can read it only if it may create "
+                      "its -shm file beside it)",
+                st.busy());
+        return cannotOpen(st.reason(), st.busy());
     }
     if (state == SchemaState::Foreign) {
         m_db.close();
@@ -161,6 +151,8 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
             return cannotOpen(st.reason());
     observeSettings();
     if (Status st = prepareStatements(); !st) {
+        if (st.busy())
+            return cannotOpen(st.reason(), true);
         m_db.close();
         return Status::failure(shownPath + " is not a VELKINDEX database: " + st.reason());
     }
@@ -172,7 +164,7 @@ Status Store::createSchemaIfEmpty(const std::string& shownPath)
     // Another process may be creating it at the same moment: look again once
     // the write lock is held.
     if (Status st = m_db.exec("BEGIN IMMEDIATE"); !st)
-        return Status::failure("cannot create the tables in " + shownPath + ": " + st.reason());
+        return st.withReason("cannot create the tables in " + shownPath + ": " + st.reason());
     SchemaState state = SchemaState::Empty;
     std::string why;
     Status st = inspectSchema(m_db.handle(), state, why);
@@ -186,7 +178,7 @@ Status Store::createSchemaIfEmpty(const std::string& shownPath)
         if (!sqlite3_get_autocommit(m_db.handle()))
             (void)m_db.exec("ROLLBACK");
         if (st.reason().find("VELKINDEX") == std::string::npos)
-            return Status::failure("cannot create the tables in " + shownPath + ": " + st.reason());
+            return st.withReason("cannot create the tables in " + shownPath + ": " + st.reason());
     }
     return st;
 }
@@ -681,8 +673,14 @@ Status Store::getDefaults(const std::string& key, DefaultsFields& defaults)
     }
     if (!r.status())
         return checked(r.status());
-    return Status::failure(
-        key.empty() ? std::string("no defaults are stored") : "no defaults are stored under the key " + key);
+    if (key.empty()) {
+        // Every database has defaults under the blank key (its schema stores
+        // that row). Where the row has been removed they read as blank, as a
+        // new database's do; setDefaults stores the row again.
+        defaults = DefaultsFields();
+        return {};
+    }
+    return Status::failure("no defaults are stored under the key " + key);
 }
 
 Status Store::setDefaults(const DefaultsFields& defaults)
@@ -762,7 +760,7 @@ Status Store::executeQuery(std::string_view sql)
             sqlite3_finalize(prepared);
             if (m_guard.denied)
                 return Status::failure(m_guard.denied);
-            return Status::failure(sqliteReason(db, rc));
+            return sqliteFailure(db, rc);
         }
         rest = tail ? tail : end;
     }

@@ -47,13 +47,21 @@ CodePage loadCodePage()
     CodePage cp;
     const char* env = std::getenv("VELKINDEX_CODEPAGE");
     cp.name = (env && *env) ? env : "WINDOWS-1252";
+    // A problem names the variable and its value, on one line.
+    std::string shown;
+    for (const char c : cp.name)
+        shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
+    const std::string setting
+        = (env && *env) ? "VELKINDEX_CODEPAGE is \"" + shown + "\"" : "the default code page " + shown;
+    const std::string advice = "name a single-byte code page such as ISO-8859-15, or leave VELKINDEX_CODEPAGE "
+                               "empty for Windows-1252";
     cp.fromUnicode = std::make_unique<unsigned char[]>(65536);
     for (auto& unit : cp.toUnicode)
         unit = kReplacement;
 
     iconv_t cd = iconv_open("UTF-16LE", cp.name.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) {
-        cp.problem = "the code page " + cp.name + " is not known";
+        cp.problem = setting + ", which iconv does not know as a code page: " + advice;
     } else {
         int definedCount = 0;
         for (int b = 0; b < 256; ++b) {
@@ -68,7 +76,7 @@ CodePage loadCodePage()
         // A multi-byte code page leaves its lead bytes undefined on their own
         // and maps most of the upper half nowhere.
         if (definedCount < 200)
-            cp.problem = "the code page " + cp.name + " is not a single-byte code page";
+            cp.problem = setting + ", which is not a single-byte code page: " + advice;
     }
     if (!cp.problem.empty()) {
         // Fall back to Latin-1 so that text still round-trips byte for byte.

@@ -25,6 +25,12 @@ class Externals {
 public:
     virtual ~Externals() = default;
 
+    // What StartVelk returns when no database is open (the library's
+    // KOVADEL_START_ values); a positive result means it is open.
+    static constexpr int32_t kStartFailed = 0; // cannot be opened or used
+    static constexpr int32_t kStartBusy = -1; // held by another process for the whole busy wait
+    static constexpr int32_t kStartBadSetting = -2; // a setting of the environment is not valid
+
     virtual int32_t StartVelk(const QString& path, const QString& user, const QString& password) = 0;
     virtual int32_t EndVelk() = 0;
     virtual int32_t FileLineCount(const QString& path) = 0;

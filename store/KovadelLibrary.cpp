@@ -19,6 +19,10 @@
 #include <string_view>
 #include <vector>
 
+static_assert(Externals::kStartFailed == KOVADEL_START_FAILED && Externals::kStartBusy == KOVADEL_START_BUSY
+        && Externals::kStartBadSetting == KOVADEL_START_BAD_SETTING,
+    "StartVelk's results as the program names them");
+
 namespace {
 
 QString libraryFileName()

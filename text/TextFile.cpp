@@ -3,10 +3,15 @@
 #include <kovadel/codepage.h>
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -44,22 +49,60 @@ bool TextFile::open(const QString& path, QString* error)
         return false;
     };
 
-    const QFileInfo info(path);
-    if (!info.exists())
-        return fail(OpenFailure::Missing, QStringLiteral("The file %1 does not exist.").arg(path));
-    if (info.isDir())
+    auto cannotRead = [&](int error) {
+        return fail(OpenFailure::Unreadable,
+            QStringLiteral("The file %1 cannot be read: %2").arg(path, QString::fromLocal8Bit(std::strerror(error))));
+    };
+    const QString notRegular
+        = QStringLiteral("%1 is not a regular file (a device, a pipe or a socket); nothing was read from it.")
+              .arg(path);
+
+    // Only a regular file is read: a device may never end and a pipe may
+    // never be written to. Opening a pipe that has no writer blocks, so the
+    // kind is looked at first, and the open itself does not wait, in case the
+    // path is replaced by a pipe in between.
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info { };
+    if (::stat(native.constData(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return fail(OpenFailure::Missing, QStringLiteral("The file %1 does not exist.").arg(path));
+        return cannotRead(errno);
+    }
+    if (S_ISDIR(info.st_mode))
         return fail(OpenFailure::Folder, QStringLiteral("%1 is a folder, not a file.").arg(path));
+    if (!S_ISREG(info.st_mode))
+        return fail(OpenFailure::NotRegular, notRegular);
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(
-            OpenFailure::Unreadable, QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(
-            OpenFailure::Unreadable, QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return cannotRead(errno);
+    std::string bytes;
+    int readError = 0;
+    bool regular = false;
+    if (::fstat(fd, &info) != 0) {
+        readError = errno;
+    } else if (S_ISREG(info.st_mode)) {
+        regular = true;
+        bytes.reserve(static_cast<size_t>(info.st_size));
+        char buffer[1 << 16];
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                readError = errno;
+            if (got <= 0)
+                break;
+            bytes.append(buffer, static_cast<size_t>(got));
+        }
+    }
+    ::close(fd);
+    if (readError != 0)
+        return cannotRead(readError);
+    if (!regular)
+        return fail(OpenFailure::NotRegular, notRegular);
 
-    const std::string_view content(bytes.constData(), static_cast<size_t>(bytes.size()));
+    const std::string_view content(bytes);
     const TextEncoding encoding = detectEncoding(content);
     if (encoding == TextEncoding::Utf16)
         return fail(OpenFailure::Utf16,
@@ -83,7 +126,7 @@ bool TextFile::open(const QString& path, QString* error)
                 .arg(line));
     }
 
-    m_bytes.assign(content);
+    m_bytes = std::move(bytes); // `content` is not used after this
     m_encoding = encoding;
     m_pos = markLength(encoding);
     m_lineNumber = 0;

@@ -18,11 +18,12 @@
 
 class TextFile {
 public:
-    enum class OpenFailure { None, Missing, Folder, Unreadable, Utf16 };
+    enum class OpenFailure { None, Missing, Folder, NotRegular, Unreadable, Utf16 };
 
     // Opens and reads `path`. On failure returns false and sets `error` to a
-    // one-line reason that names the file (missing, a folder, unreadable,
-    // saved as UTF-16).
+    // one-line reason that names the file (missing, a folder, not a regular
+    // file such as a device or a pipe, unreadable, saved as UTF-16). Only a
+    // regular file is read, and opening never waits for a pipe's writer.
     bool open(const QString& path, QString* error = nullptr);
     // Why the last open failed; None after a successful one.
     OpenFailure openFailure() const { return m_failure; }

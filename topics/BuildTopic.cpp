@@ -16,7 +16,8 @@ constexpr int kMaxDepth = 10;
 // The reader doubles apostrophes for SQL text; a record carries the text as read.
 QString singleApostrophes(QString text) { return text.replace(QStringLiteral("''"), QStringLiteral("'")); }
 
-// Ends a build on every path: pointer, file, progress window, then the message.
+// Ends a build: pointer, file, progress window, then the message of a failure
+// (shown once its unit has ended).
 struct BuildEnd {
     PatEdContext& ctx;
     TextFile& file;
@@ -115,11 +116,13 @@ bool BuildTopic_Click(PatEdContext& ctx, BuildCounts* counts)
     TextFile file;
     const BuildEnd end {ctx, file};
 
-    // 3. A module must be selected.
+    // 3. A module must be selected. The message is shown while the progress
+    // window still shows "Loading...", then the window is unloaded.
     const QString moduleName = ctx.ui.listText(ListName::ModuleList);
     if (moduleName.isEmpty()) {
         // The message waits for the operator: no unit is open yet.
-        end(QString::fromLatin1(kSelectModuleMessage));
+        ctx.ui.messageBox(QString::fromLatin1(kSelectModuleMessage));
+        end(QString());
         return false;
     }
 

@@ -2,6 +2,7 @@
 #include "coding/CodeFile.h"
 
 #include "coding/ScriptedShell.h"
+#include "text/Tokens.h"
 
 #include <gtest/gtest.h>
 
@@ -58,6 +59,25 @@ INSTANTIATE_TEST_SUITE_P(Lines, SplitCodeLine,
         CodeLineCase { "", false, "", {} }, // empty line: skipped
         CodeLineCase { "     ", false, "", {} }, // blank line: skipped
         CodeLineCase { "\t", true, "htm", {} })); // a tab is not blank
+
+TEST(SplitCodeLine, ALineOf300000CodesIsSplitInOnePass)
+{
+    // Every code, in order, and the splitter's work in proportion to the
+    // line: handing each remainder on would copy the rest once per code.
+    constexpr int kCodes = 300000;
+    QString line = QStringLiteral("big.doc,");
+    for (int i = 0; i < kCodes; ++i)
+        line += QString::fromLatin1(i % 3 ? " C%1" : "   C%1").arg(i);
+    const int64_t before = tokenWork();
+    CodeFileLine words;
+    ASSERT_TRUE(splitCodeLine(line, words));
+    const int64_t work = tokenWork() - before;
+    EXPECT_LE(work, 2 * line.size()) << "characters looked at or copied for a line of " << line.size();
+    EXPECT_EQ(words.PatEdDocument, QStringLiteral("doc\\big.htm"));
+    ASSERT_EQ(words.codes.size(), kCodes);
+    for (int i = 0; i < kCodes; ++i)
+        ASSERT_EQ(words.codes[i], QStringLiteral("C%1").arg(i)) << "code " << i;
+}
 
 TEST(DescriptionLayout, OnlyTheExactNameIcdSelectsTheIcdLayout)
 {

@@ -267,11 +267,17 @@ TEST_F(BatchEncoding, SummaryOfEveryAction)
     EXPECT_EQ(r.out, QStringLiteral("topic delete ADULT: 1 module deleted\n"));
     EXPECT_EQ(r.err, QString());
 
-    // A failed run: its reason on stderr, no summary.
+    // Deleting again matches nothing: it succeeds, and says so on stderr.
     r = run(QStringLiteral("topic delete ADULT"));
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.out, QStringLiteral("topic delete ADULT: 0 modules deleted\n"));
+    EXPECT_EQ(r.err, QStringLiteral("velkindex: No module named \"ADULT\" is in the database; nothing was deleted.\n"));
+
+    // A failed run: its reason on stderr, no summary.
+    r = run(QStringLiteral("code description NDC"), QStringLiteral("descriptions.txt"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, QString());
-    EXPECT_TRUE(r.err.contains(QStringLiteral("ADULT"))) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("NDC"))) << qPrintable(r.err);
 }
 
 TEST_F(BatchEncoding, SkippedAndCutLinesAreNamed)

@@ -103,6 +103,11 @@ TEST(Summary, TopicDelete)
     EXPECT_EQ(
         topicDeleteReport(QStringLiteral("ADULT"), 2).summary, QStringLiteral("topic delete ADULT: 2 modules deleted"));
     EXPECT_TRUE(topicDeleteReport(QStringLiteral("ADULT"), 1).listing.isEmpty());
+    // Nothing matched: still a summary, and one notice that says so.
+    const RunReport none = topicDeleteReport(QStringLiteral("NOPE"), 0);
+    EXPECT_EQ(none.summary, QStringLiteral("topic delete NOPE: 0 modules deleted"));
+    EXPECT_EQ(none.listing,
+        QStringList({ QStringLiteral("velkindex: No module named \"NOPE\" is in the database; nothing was deleted.") }));
 }
 
 TEST(Summary, CodeCreate)
@@ -143,9 +148,14 @@ TEST(Summary, CodeCreateCleanAndWithCuts)
 
 TEST(Summary, CodeDelete)
 {
-    const RunReport report = codeDeleteReport(QStringLiteral("ICD"));
+    const RunReport report = codeDeleteReport(QStringLiteral("ICD"), 1);
     EXPECT_EQ(report.summary, QStringLiteral("code delete ICD: codes deleted"));
     EXPECT_TRUE(report.listing.isEmpty());
+    const RunReport none = codeDeleteReport(QStringLiteral("NOPE"), 0);
+    EXPECT_EQ(none.summary, QStringLiteral("code delete NOPE: no codes deleted"));
+    EXPECT_EQ(none.listing,
+        QStringList({ QStringLiteral(
+            "velkindex: No coding system named \"NOPE\" is in the database; nothing was deleted.") }));
 }
 
 TEST(Summary, CodeDescriptionWithBothListsCapped)

@@ -1,7 +1,10 @@
 // FileLineCount: lines end at CR, CR LF or LF.
 #include "KovadelTestSupport.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
+#include <sys/stat.h>
 
 using namespace kovtest;
 
@@ -43,6 +46,18 @@ TEST_F(LineCountFailureTest, UnreadableFilesGiveMinusOne)
     EXPECT_NE(lastError().find("missing.txt"), std::string::npos) << lastError();
     EXPECT_EQ(FileLineCount(m_folder.c_str()), -1);
     EXPECT_EQ(FileLineCount(nullptr), -1);
+}
+
+TEST_F(LineCountFailureTest, DevicesAndPipesAreNotRead)
+{
+    // /dev/zero never ends; a pipe without a writer would block the open.
+    const std::string fifo = file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+    for (const std::string& path : { std::string("/dev/zero"), fifo }) {
+        EXPECT_EQ(FileLineCount(path.c_str()), -1) << path;
+        EXPECT_NE(lastError().find("not a regular file"), std::string::npos) << lastError();
+        EXPECT_NE(lastError().find(path), std::string::npos) << lastError();
+    }
 }
 
 TEST_F(LineCountFailureTest, TheAnsiPathIsConvertedForTheFileSystem)

@@ -368,6 +368,34 @@ TEST_F(RecordsTest, DefaultsComeBackFieldForFieldAndBitForBit)
     EXPECT_EQ(GetPatEdDefaults(unknown.data(), status.data()), 0);
 }
 
+TEST_F(RecordsTest, DefaultsOfTheBlankKeyReadAsBlankWhenTheirRowIsMissing)
+{
+    ASSERT_EQ(raw().exec("DELETE FROM patEdDefaults"), SQLITE_OK);
+    Bytes record(768, 0);
+    putText(record, 0, 6, "");
+    EXPECT_OK(GetPatEdDefaults(record.data(), status.data()), status);
+    Bytes blank(768, 0);
+    putText(blank, 0, 6, "");
+    Bytes none(768, 0);
+    EXPECT_OK(SetPatEdDefaults(blank.data(), status.data()), status); // the blank record's byte form
+    EXPECT_OK(GetPatEdDefaults(none.data(), status.data()), status);
+    for (size_t i = 0; i < 766; ++i) // all but the two padding bytes at the end
+        ASSERT_EQ(record[i], none[i]) << "byte " << i;
+    EXPECT_EQ(getText(record, 166, 50), std::string(50, ' '));
+    EXPECT_EQ(get32(record, 56), 0);
+
+    // SetPatEdDefaults stores the row again.
+    ASSERT_EQ(raw().exec("DELETE FROM patEdDefaults"), SQLITE_OK);
+    putText(record, 166, 50, "ADULT");
+    EXPECT_OK(SetPatEdDefaults(record.data(), status.data()), status);
+    EXPECT_EQ(raw().query("SELECT DefaultsKey, DefaultModule FROM patEdDefaults"), (Rows { { "", "ADULT" } }));
+
+    // Another key is found only where its row is.
+    Bytes other(768, 0);
+    putText(other, 0, 6, "B");
+    EXPECT_EQ(GetPatEdDefaults(other.data(), status.data()), 0);
+}
+
 // ---- text ------------------------------------------------------------------
 
 TEST_F(RecordsTest, TextIsTrimmedOfBlanksAndNulsWhenStored)

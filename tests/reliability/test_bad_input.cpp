@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -99,6 +100,8 @@ struct InputCase {
     std::string (*check)(BadInput&) = nullptr;
 };
 
+void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
+
 std::string fortyLevels()
 {
     std::string text;
@@ -177,6 +180,37 @@ const InputCase kCases[] = {
             return readBytes(t.target) == readBytes(t.dir / "locked.copy") ? "" : "the read-only file was written";
         } },
 
+    // ---- the settings: refused before anything is opened ----
+    { "BusyTimeoutIsNotANumber", [](BadInput& t) { t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "abc" } }; },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS is \"abc\"" } },
+    { "BusyTimeoutIsNegative", [](BadInput& t) { t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "-1" } }; },
+        { "code", "delete", "ICD" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS is \"-1\"" } },
+    { "BusyTimeoutHasAUnit", [](BadInput& t) { t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "5000ms" } }; },
+        { "code", "delete", "ICD" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS is \"5000ms\"" } },
+    { "BusyTimeoutIsTooLarge",
+        [](BadInput& t) { t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "2147483648" } }; },
+        { "code", "delete", "ICD" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS is \"2147483648\"" } },
+    { "BusyTimeoutIsBadOnANewDatabase",
+        [](BadInput& t) {
+            t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "abc" } };
+            t.target = t.dir / "new.db";
+        },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS" }, nullptr, {},
+        [](BadInput& t) { return fs::exists(t.target) ? std::string("new.db was created") : std::string(); } },
+    { "CodePageIsUnknown", [](BadInput& t) { t.options.env = { { "VELKINDEX_CODEPAGE", "NO-SUCH-PAGE" } }; },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_CODEPAGE is \"NO-SUCH-PAGE\"" } },
+    { "CodePageIsMultiByte", [](BadInput& t) { t.options.env = { { "VELKINDEX_CODEPAGE", "UTF-8" } }; },
+        { "code", "create", "ICD", "{dir}", "index.txt" }, 2,
+        { "VELKINDEX_CODEPAGE is \"UTF-8\"", "not a single-byte code page" } },
+    { "CodePageIsBadOnANewDatabase",
+        [](BadInput& t) {
+            t.options.env = { { "VELKINDEX_CODEPAGE", "EUC-JP" } };
+            t.target = t.dir / "new.db";
+        },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_CODEPAGE is \"EUC-JP\"" },
+        nullptr, {},
+        [](BadInput& t) { return fs::exists(t.target) ? std::string("new.db was created") : std::string(); } },
+
     // ---- the input file ----
     { "InputIsAFolder", [](BadInput& t) { fs::create_directory(t.dir / "input.d"); },
         { "topic", "create", "ADULT", "ADU", "{dir}", "input.d" }, 1, { "is a folder", "input.d" } },
@@ -189,6 +223,18 @@ const InputCase kCases[] = {
             t.runWithoutRoot();
         },
         { "topic", "create", "ADULT", "ADU", "{dir}", "secret.txt" }, 1, { "cannot be read", "secret.txt" } },
+    // Only a regular file is read: a device never ends, and a pipe without a
+    // writer would block the open.
+    { "InputIsADevice", nullptr, { "topic", "create", "ADULT", "ADU", "/dev/", "zero" }, 1,
+        { "/dev/zero", "not a regular file" } },
+    { "CodeInputIsADevice", nullptr, { "code", "create", "ICD", "/dev/", "zero" }, 1,
+        { "/dev/zero", "not a regular file" } },
+    { "DescriptionInputIsADevice", nullptr, { "code", "description", "ICD", "/dev/", "zero" }, 1,
+        { "/dev/zero", "not a regular file" } },
+    { "InputIsAPipeWithoutWriter", [](BadInput& t) { ASSERT_EQ(::mkfifo((t.dir / "pipe").c_str(), 0600), 0); },
+        { "topic", "create", "ADULT", "ADU", "{dir}", "pipe" }, 1, { "pipe", "not a regular file" } },
+    { "CodeInputIsAPipeWithoutWriter", [](BadInput& t) { ASSERT_EQ(::mkfifo((t.dir / "pipe").c_str(), 0600), 0); },
+        { "code", "create", "ICD", "{dir}", "pipe" }, 1, { "pipe", "not a regular file" } },
     { "InputIsEmptyForAnIndex", [](BadInput& t) { writeBytes(t.dir / "empty.txt", ""); },
         { "topic", "create", "EMPTY", "E", "{dir}", "empty.txt" }, 0, {},
         "SELECT m.ModuleName || '|' || m.DirectoryPrefix || '|' || (SELECT count(*) FROM topics t WHERE t.ModuleID = "

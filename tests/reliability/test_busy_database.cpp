@@ -42,6 +42,8 @@ struct Action {
     std::vector<std::string> words;
 };
 
+void PrintTo(const Action& a, std::ostream* os) { *os << a.name; }
+
 const Action kActions[] = {
     { "TopicCreate", { "topic", "create", "CHILD", "CHI", "{dir}", "index.txt" } },
     { "TopicDelete", { "topic", "delete", "ADULT", "x", "{dir}", "none.txt" } },
@@ -84,6 +86,49 @@ TEST_P(HeldLock, FailsWithOneLineThenSucceedsOnceReleased)
 
 INSTANTIATE_TEST_SUITE_P(
     Actions, HeldLock, ::testing::ValuesIn(kActions), [](const auto& info) { return std::string(info.param.name); });
+
+// An exclusive lock keeps even readers out, so the run meets it while it
+// opens the database: the same outcome, status 1 after the wait.
+class HeldExclusively : public BusyDatabase, public ::testing::WithParamInterface<Action> { };
+
+TEST_P(HeldExclusively, FailsWithOneLineAndStatusOne)
+{
+    const std::vector<std::string> words = args(GetParam().words);
+    struct Hold {
+        const char* how;
+        std::vector<const char*> statements;
+    };
+    const Hold holds[] = {
+        { "write-ahead log, exclusive locking mode", { "PRAGMA locking_mode = EXCLUSIVE", "BEGIN EXCLUSIVE" } },
+        { "rollback journal", { "PRAGMA journal_mode = DELETE", "BEGIN EXCLUSIVE" } },
+    };
+    for (const Hold& hold : holds) {
+        const std::vector<std::string> before = dumpOf(db);
+        RunOptions shortWait;
+        shortWait.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "300" } };
+        Outcome busy;
+        {
+            // Closing the holder ends the exclusive locking mode's lock too.
+            SqliteReader holder(db);
+            for (const char* statement : hold.statements)
+                ASSERT_TRUE(holder.exec(statement)) << hold.how << ": " << holder.error();
+            busy = run(words, dir.path(), shortWait);
+            ASSERT_TRUE(holder.exec("ROLLBACK")) << holder.error();
+        }
+        EXPECT_TRUE(busy.exited) << hold.how << ": " << busy.describe();
+        EXPECT_EQ(busy.exitCode, 1) << hold.how << ": " << busy.describe();
+        const std::vector<std::string> reason = lines(busy.err);
+        ASSERT_EQ(reason.size(), 1u) << hold.how << ": one line of reason: " << busy.err;
+        EXPECT_NE(reason[0].find("busy"), std::string::npos) << reason[0];
+        EXPECT_NE(reason[0].find(db.string()), std::string::npos) << "the reason names the database: " << reason[0];
+        EXPECT_TRUE(busy.out.empty()) << busy.out;
+        SqliteReader reader(db);
+        EXPECT_EQ(reader.dump(), before) << hold.how << ": the busy run changed the database";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Actions, HeldExclusively, ::testing::ValuesIn(kActions),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BusyDatabase, DefaultTimeoutWaitsForALockThatIsReleasedSoon)
 {

@@ -29,18 +29,28 @@ public:
     std::vector<QString> events; // "show", "refresh", "status:<text>", "unload"
     std::vector<float> values;
     bool shown = false;
+    // When set, each event is also appended here as "progress:<event>".
+    std::vector<QString>* sequence = nullptr;
     void show() override
     {
         shown = true;
-        events.push_back(QStringLiteral("show"));
+        record(QStringLiteral("show"));
     }
-    void refresh() override { events.push_back(QStringLiteral("refresh")); }
-    void setStatus(const QString& text) override { events.push_back(QStringLiteral("status:") + text); }
+    void refresh() override { record(QStringLiteral("refresh")); }
+    void setStatus(const QString& text) override { record(QStringLiteral("status:") + text); }
     void setValue(float percent) override { values.push_back(percent); }
     void unload() override
     {
         shown = false;
-        events.push_back(QStringLiteral("unload"));
+        record(QStringLiteral("unload"));
+    }
+
+private:
+    void record(const QString& event)
+    {
+        events.push_back(event);
+        if (sequence)
+            sequence->push_back(QStringLiteral("progress:") + event);
     }
 };
 
@@ -49,9 +59,15 @@ public:
     RecordingShell()
         : HeadlessShell(nullptr)
     {
+        progress.sequence = &sequence;
     }
+    RecordingShell(const RecordingShell&) = delete;
+    RecordingShell& operator=(const RecordingShell&) = delete;
 
     std::vector<QString> messages;
+    // Messages and progress events in the order they happened:
+    // "message:<text>", "progress:show", "progress:unload", ...
+    std::vector<QString> sequence;
     std::vector<bool> busy; // every setBusy call
     int repaints = 0;
     PresetDialog dialog;
@@ -59,7 +75,11 @@ public:
 
     OpenFileDialog& commonDialog() override { return dialog; }
     ProgressWindow& loadStatus() override { return progress; }
-    void messageBox(const QString& text) override { messages.push_back(text); }
+    void messageBox(const QString& text) override
+    {
+        messages.push_back(text);
+        sequence.push_back(QStringLiteral("message:") + text);
+    }
     void setBusy(bool on) override
     {
         HeadlessShell::setBusy(on);

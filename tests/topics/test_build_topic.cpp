@@ -2,6 +2,7 @@
 #include "topics/BuildTopic.h"
 
 #include "TopicTestSupport.h"
+#include "text/PrintQString.h"
 
 #include <gtest/gtest.h>
 
@@ -189,8 +190,10 @@ TEST(BuildTopic, NoModuleSelectedShowsTheMessageAndTouchesNothing)
     EXPECT_EQ(f.shell.messages, (std::vector<QString> {QStringLiteral("You must first select a Module from the available list.")}));
     EXPECT_TRUE(f.store.calls.empty());
     // The window was shown with "Loading..." and is unloaded after the message.
-    EXPECT_EQ(f.shell.progress.events.front(), QStringLiteral("show"));
-    EXPECT_EQ(f.shell.progress.events.back(), QStringLiteral("unload"));
+    EXPECT_EQ(f.shell.sequence,
+        (std::vector<QString> {QStringLiteral("progress:show"), QStringLiteral("progress:refresh"),
+            QStringLiteral("message:You must first select a Module from the available list."),
+            QStringLiteral("progress:unload")}));
     EXPECT_TRUE(f.shell.pointerRestored());
 }
 

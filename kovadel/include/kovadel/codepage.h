@@ -14,7 +14,9 @@ namespace kovadel {
 const std::string& ansiCodePageName();
 
 // An empty string when the code page can be used, otherwise why not
-// (unknown to iconv, or not a single-byte code page).
+// (unknown to iconv, or not a single-byte code page), as one line that names
+// the variable and its value. The program and the library refuse to start
+// with such a setting.
 const std::string& ansiCodePageProblem();
 
 // One byte gives one UTF-16 code unit. A byte that the code page leaves

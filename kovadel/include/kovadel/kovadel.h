@@ -3,14 +3,19 @@
  *
  * Every function returns a 32-bit signed integer: non-zero when it succeeded
  * (for the single-record look-ups: found), 0 when it failed or found nothing.
- * FileLineCount returns the line count, or -1 when the file cannot be read.
+ * Two exceptions: FileLineCount returns the line count, or -1 when the file
+ * cannot be read (a folder, a device or a pipe included); StartVelk returns 1
+ * when the database is open and one of the KOVADEL_START_ values below when it
+ * is not, so a caller can tell a busy database from one that cannot be used.
  * On failure a one-line reason (ANSI, blank-padded) is written into
  * StatusText1 of the CallStatus; on success StatusText1 is blank.
  *
  * Text arguments are NUL-terminated ANSI text. A record argument points to the
  * record's single form (see layout.h); `status` points to a CallStatus.
  * The ANSI code page is Windows-1252 unless VELKINDEX_CODEPAGE names another
- * single-byte code page.
+ * single-byte code page. VELKINDEX_BUSY_TIMEOUT_MS sets how long a call waits
+ * for another process's lock (a whole number of milliseconds, 5000 when unset
+ * or empty). StartVelk refuses a value of either that is not a valid setting.
  *
  * Diagnostics: when VELKINDEX_TRACE_COMMITS names a file, every commit and
  * roll-back of the library's connection appends one line to it:
@@ -44,6 +49,11 @@ extern "C" {
 #endif
 
 /* Session */
+/* Results of StartVelk besides 1 (open). Each failure leaves no database open
+ * and a reason for VelkLastError. */
+#define KOVADEL_START_FAILED 0 /* the database cannot be opened or used */
+#define KOVADEL_START_BUSY (-1) /* another process held the database for the whole busy wait */
+#define KOVADEL_START_BAD_SETTING (-2) /* a setting of the environment is not valid; nothing was opened */
 KOVADEL_API int32_t StartVelk(const char* path, const char* user, const char* password);
 KOVADEL_API int32_t EndVelk(void);
 /* Copies the reason of the last failure (StartVelk's included) into `buffer`
@@ -76,7 +86,10 @@ KOVADEL_API int32_t InsertCode(void* record, void* status);
 KOVADEL_API int32_t SetCode(void* record, void* status);
 KOVADEL_API int32_t DeleteCodes(void* record, void* status);
 
-/* Defaults */
+/* Defaults. The blank key always finds its defaults: when its row is missing
+ * GetPatEdDefaults returns the blank record (every text blank, every number
+ * 0), as for a new database, and SetPatEdDefaults stores the row again. Any
+ * other key that has no row is not found. */
 KOVADEL_API int32_t GetPatEdDefaults(void* record, void* status);
 KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status);
 
