@@ -231,3 +231,8 @@ void writeRunReport(const RunReport& report, FILE* out, FILE* err)
         std::fflush(out);
     }
 }
+
+QString interruptedAfterStoringNotice(const RunReport& report)
+{
+    return QStringLiteral("interrupted: the changes were already stored (%1)").arg(report.summary);
+}

@@ -62,5 +62,9 @@ QString buildNotice(const QString& path, const BuildCounts& counts);
 QString codeLoadNotice(const QString& path, const LoadCounts& counts);
 QString descriptionLoadNotice(const QString& path, const LoadCounts& counts);
 
+// The line of a batch run that a signal asked to stop once its work was
+// committed: "interrupted: the changes were already stored (SUMMARY)".
+QString interruptedAfterStoringNotice(const RunReport& report);
+
 // The listing to `err`, then the summary to `out`, each line ended by "\n".
 void writeRunReport(const RunReport& report, FILE* out, FILE* err);

@@ -4,6 +4,8 @@
 #include "coding/CmdClear.h"
 #include "coding/CmdLoad.h"
 #include "coding/LoadCodingDescription.h"
+#include "store/ByteForms.h"
+#include "store/Interruption.h"
 #include "store/UnitOfWork.h"
 #include "topics/BuildTopic.h"
 #include "topics/ClearTopic.h"
@@ -141,6 +143,23 @@ QString missingNameMessage(BatchAction action)
     }
 }
 
+// Why a name from the command line cannot be used: one that the code page
+// cannot hold would be stored under one text and looked up under another.
+// Empty when the names can be used.
+QString unrepresentableName(const CommandLinePlan& plan)
+{
+    if (plan.action == BatchAction::TopicCreate || plan.action == BatchAction::TopicDelete) {
+        ModuleRecord module;
+        module.ModuleName = plan.name;
+        if (plan.action == BatchAction::TopicCreate)
+            module.DirectoryPrefix = plan.prefix;
+        return unrepresentableNames(module);
+    }
+    CodingSystemRecord system;
+    system.CodingSystemName = plan.name;
+    return unrepresentableNames(system);
+}
+
 // The work of a batch run is written when its unit commits, after the last
 // line of its input file has been read: a full disk or a failing disk shows up
 // there, and the operator is told which file and line the run had reached.
@@ -166,6 +185,10 @@ bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& r
 {
     if (plan.name.isEmpty()) {
         ctx.ui.messageBox(missingNameMessage(plan.action));
+        return false;
+    }
+    if (const QString reason = unrepresentableName(plan); !reason.isEmpty()) {
+        ctx.ui.messageBox(reason.left(1).toUpper() + reason.mid(1) + QStringLiteral("; nothing was changed."));
         return false;
     }
     UnitOfWork unit(ctx.store);
@@ -284,6 +307,13 @@ StartupOutcome Form_Load(PatEdContext& ctx, const QString& commandLine)
         const bool ok = runBatchAction(ctx, plan, outcome.report);
         v.BatchRun = false;
         outcome.exitStatus = ok ? kExitOk : kExitFailed;
+    } catch (const InterruptedError&) {
+        // A signal stopped the run before its unit committed; the unit has
+        // rolled back on the way here.
+        ctx.ui.messageBox(QStringLiteral("interrupted: nothing was changed"));
+        v.BatchRun = false;
+        outcome.showWindow = false;
+        outcome.exitStatus = kExitFailed;
     } catch (const ExternalsError& error) {
         // The library or one of its functions is missing: nothing can be done.
         ctx.ui.messageBox(QString::fromUtf8(error.what()));

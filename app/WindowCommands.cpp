@@ -5,18 +5,27 @@
 #include "coding/CmdLoad.h"
 #include "coding/LoadCodingDescription.h"
 #include "modules/CreateModule.h"
+#include "store/Interruption.h"
 #include "topics/BuildTopic.h"
 #include "topics/ClearTopic.h"
 
 namespace {
 
 // Runs one handler; a library or function that cannot be bound is told to the
-// operator instead of ending the program.
-std::function<void()> guarded(PatEdContext& ctx, std::function<void()> handler)
+// operator instead of ending the program. A handler stopped by a signal has
+// rolled its unit back on the way out; its pointer and progress window go,
+// and `interrupted` ends the program.
+std::function<void()> guardedBy(
+    PatEdContext& ctx, const std::function<void()>& interrupted, std::function<void()> handler)
 {
-    return [&ctx, handler = std::move(handler)]() {
+    return [&ctx, interrupted, handler = std::move(handler)]() {
         try {
             handler();
+        } catch (const InterruptedError&) {
+            ctx.ui.setBusy(false);
+            ctx.ui.loadStatus().unload();
+            if (interrupted)
+                interrupted();
         } catch (const ExternalsError& error) {
             ctx.ui.setBusy(false);
             ctx.ui.messageBox(QString::fromUtf8(error.what()));
@@ -26,8 +35,11 @@ std::function<void()> guarded(PatEdContext& ctx, std::function<void()> handler)
 
 } // namespace
 
-PatEdConfig::Commands windowCommands(PatEdContext& ctx, PatEdConfig& window)
+PatEdConfig::Commands windowCommands(PatEdContext& ctx, PatEdConfig& window, std::function<void()> interrupted)
 {
+    auto guarded = [&interrupted](PatEdContext& context, std::function<void()> handler) {
+        return guardedBy(context, interrupted, std::move(handler));
+    };
     PatEdConfig::Commands commands;
     // A build or load that skipped or cut lines says so once its unit has ended.
     auto tell = [&ctx](const QString& notice) {

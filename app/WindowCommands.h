@@ -3,6 +3,9 @@
 #include "app/PatEdConfig.h"
 #include "app/PatEdContext.h"
 
+#include <functional>
+
 // The window's commands wired to their handlers. A handler that finds the
-// library or one of its functions missing is reported, not fatal.
-PatEdConfig::Commands windowCommands(PatEdContext& ctx, PatEdConfig& window);
+// library or one of its functions missing is reported, not fatal. A handler
+// that a signal stopped (its unit of work rolled back) calls `interrupted`.
+PatEdConfig::Commands windowCommands(PatEdContext& ctx, PatEdConfig& window, std::function<void()> interrupted = {});

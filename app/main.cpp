@@ -6,30 +6,51 @@
 // Without an action the main window opens; with one (topic create, topic
 // delete, code create, code delete, code description) the action runs
 // without showing the main window, and the exit status tells how it went.
+// SIGTERM and SIGINT stop a run cleanly: its unit of work rolls back, the
+// database is closed, and one line on stderr says what became of the work.
 #include "app/CommandLine.h"
 #include "app/HeadlessShell.h"
 #include "app/PatEdConfig.h"
 #include "app/RunSummary.h"
 #include "app/Startup.h"
 #include "app/WindowCommands.h"
+#include "store/FileSystemName.h"
+#include "store/Interruption.h"
 #include "store/KovadelLibrary.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QSocketNotifier>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
 // The program's arguments joined by single spaces: the same tokens as the raw
-// argument text, since no token can contain a space.
+// argument text, since no token can contain a space. Each keeps its bytes
+// (store/FileSystemName.h), so that a path names exactly the file it names.
 QString argumentText(int argc, char** argv)
 {
     QStringList words;
     for (int i = 1; i < argc; ++i)
-        words << QString::fromLocal8Bit(argv[i]);
+        words << fromFileSystemBytes(QByteArray(argv[i]));
     return words.join(u' ');
+}
+
+void tell(const QString& line)
+{
+    std::fprintf(stderr, "velkindex: %s\n", qPrintable(line));
+    std::fflush(stderr);
+}
+
+// A batch run that a signal asked to stop after its work was committed: the
+// work stays, and the operator is told what was stored.
+void tellInterruptedAfterStoring(const StartupOutcome& outcome)
+{
+    if (outcome.exitStatus == kExitOk && Interruption::requested())
+        tell(interruptedAfterStoringNotice(outcome.report));
 }
 
 bool displayAvailable()
@@ -55,6 +76,7 @@ int runHeadless(int argc, char** argv, const QString& commandLine)
         writeRunReport(outcome.report, stdout, stderr);
     if (outcome.databaseOpen)
         library.EndVelk();
+    tellInterruptedAfterStoring(outcome);
     return outcome.exitStatus;
 }
 
@@ -71,6 +93,18 @@ int runWithWindows(int argc, char** argv, const QString& commandLine, bool batch
     KovadelLibrary library;
     int status = kExitOk;
     bool databaseOpen = false;
+    bool commandInterrupted = false;
+    StartupOutcome outcome;
+    // The window's event loop ends when a signal asks the program to stop; a
+    // batch run notices the request at its next call into the library.
+    std::unique_ptr<QSocketNotifier> stopRequests;
+    if (!batch && Interruption::notifier() >= 0) {
+        stopRequests = std::make_unique<QSocketNotifier>(Interruption::notifier(), QSocketNotifier::Read);
+        QObject::connect(stopRequests.get(), &QSocketNotifier::activated, []() {
+            Interruption::drain();
+            QCoreApplication::exit(kExitFailed);
+        });
+    }
     {
         PatEdConfig window;
         PatEdContext ctx {vars, window, library};
@@ -86,16 +120,28 @@ int runWithWindows(int argc, char** argv, const QString& commandLine, bool batch
                 std::fflush(stderr);
             });
         }
-        window.setCommands(windowCommands(ctx, window));
-        const StartupOutcome outcome = Form_Load(ctx, commandLine);
+        // A command that a signal stopped has rolled its unit back; the
+        // window then closes.
+        window.setCommands(windowCommands(ctx, window, [&commandInterrupted]() {
+            commandInterrupted = true;
+            QCoreApplication::exit(kExitFailed);
+        }));
+        outcome = Form_Load(ctx, commandLine);
         databaseOpen = outcome.databaseOpen;
         status = outcome.exitStatus;
         if (status == kExitOk)
             writeRunReport(outcome.report, stdout, stderr);
-        if (outcome.showWindow) {
+        if (outcome.showWindow && !Interruption::requested()) {
             window.show();
             QApplication::exec();
         }
+    } // the window goes, and with it the database (Form_Terminate)
+    if (batch) {
+        tellInterruptedAfterStoring(outcome);
+    } else if (Interruption::requested() && status == kExitOk) {
+        tell(commandInterrupted ? QStringLiteral("interrupted: nothing was changed")
+                                : QStringLiteral("interrupted: no command was running; nothing was changed"));
+        status = kExitFailed;
     }
     return status;
 }
@@ -104,6 +150,8 @@ int runWithWindows(int argc, char** argv, const QString& commandLine, bool batch
 
 int main(int argc, char** argv)
 {
+    // First of all: from here on a signal only asks the run to stop.
+    Interruption::install();
     const QString commandLine = argumentText(argc, argv);
 
     // --help and --version answer at once: no database, no display.

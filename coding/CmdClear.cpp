@@ -23,7 +23,9 @@ QString clearCodes(PatEdContext& ctx, const QString& name, std::vector<CodingSys
     std::vector<CodingSystemRecord> found(1);
     found[0].CodingSystemID = 0;
     found[0].CodingSystemName = name;
-    ctx.store.GetCodingSystems(found, status);
+    if (ctx.store.GetCodingSystems(found, status) == 0)
+        return QStringLiteral("The codes of the coding system \"%1\" were not deleted: it could not be looked up (%2).")
+            .arg(name, ctx.store.LastError());
 
     // -1 and blank stand for any value: every code of the system.
     CodeRecord pattern;

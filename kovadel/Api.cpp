@@ -182,11 +182,12 @@ KOVADEL_API int32_t StartVelk(const char* path, const char* user, const char* pa
             failure = KOVADEL_START_BAD_SETTING;
             return st;
         }
-        const std::string utf8Path = path ? ansiAsUtf8(path) : std::string();
-        if (Status st = checkDatabasePath(utf8Path); !st)
+        // The file system's bytes, used as they are (kovadel.h).
+        const std::string fileName = path ? std::string(path) : std::string();
+        if (Status st = checkDatabasePath(fileName); !st)
             return st;
         auto store = std::make_unique<Store>();
-        if (Status st = store->open(utf8Path, utf8Path); !st) {
+        if (Status st = store->open(fileName, fileName); !st) {
             if (st.busy())
                 failure = KOVADEL_START_BUSY;
             return st;
@@ -230,7 +231,7 @@ KOVADEL_API int32_t FileLineCount(const char* path)
         if (!path)
             return Status::failure("no file path was given");
         std::string reason;
-        result = countLines(ansiAsUtf8(path), reason);
+        result = countLines(path, reason); // the file system's bytes, as they are
         return result < 0 ? Status::failure(reason) : Status();
     });
 }

@@ -104,6 +104,8 @@ const std::string& ansiCodePageName() { return codePage().name; }
 
 const std::string& ansiCodePageProblem() { return codePage().problem; }
 
+bool ansiRepresents(char16_t unit) { return unit == 0 || codePage().fromUnicode[unit] != 0; }
+
 void ansiToUtf16(const char* ansi, size_t size, char16_t* out)
 {
     const CodePage& cp = codePage();

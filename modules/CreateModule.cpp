@@ -1,5 +1,6 @@
 #include "modules/CreateModule.h"
 
+#include "store/ByteForms.h"
 #include "store/UnitOfWork.h"
 
 #include <vector>
@@ -44,6 +45,16 @@ bool CreateModule_Click(PatEdContext& ctx, const QString& modName, const QString
     // Compared as they stand: a text of blanks is not empty.
     if (modName.isEmpty() || modDirPrefix.isEmpty()) {
         ctx.ui.messageBox(QStringLiteral("You must supply both a module name and a directory prefix"));
+        return false;
+    }
+    // A name the code page cannot hold would be stored with '?' in its place.
+    ModuleRecord named;
+    named.ModuleName = modName;
+    named.DirectoryPrefix = modDirPrefix;
+    if (const QString reason = unrepresentableNames(named); !reason.isEmpty()) {
+        ctx.ui.messageBox(QStringLiteral("The module was not created: %1. Use only characters that code page holds, "
+                                         "then press Create again.")
+                              .arg(reason));
         return false;
     }
 

@@ -334,3 +334,49 @@ void fromElement(const uint8_t* bytes, CodingSystemRecord& record)
     record.CodingSystemID = getI32(bytes, KV_SYSTEM_ELEMENT_ID); // CodingSystemID
     getUtf16(bytes, KV_SYSTEM_ELEMENT_NAME, record.CodingSystemName); // CodingSystemName, 50 units
 }
+
+// ---------------------------------------------------------------------------
+// Names the code page cannot hold.
+
+namespace {
+
+// Why `field` (a name of kind `kind`) cannot be represented, or empty.
+template <int N> QString unrepresentable(const char* kind, const FixedText<N>& field)
+{
+    const auto& chars = field.chars();
+    for (int i = 0; i < N; ++i) {
+        const char16_t unit = chars[static_cast<size_t>(i)];
+        if (kovadel::ansiRepresents(unit))
+            continue;
+        // A character outside the Basic Multilingual Plane is shown whole.
+        const bool pair
+            = QChar::isHighSurrogate(unit) && i + 1 < N && QChar::isLowSurrogate(chars[static_cast<size_t>(i) + 1]);
+        const QString character(reinterpret_cast<const QChar*>(chars.data() + i), pair ? 2 : 1);
+        QString name = field.trimmed();
+        while (name.endsWith(QChar(u'\0')))
+            name.chop(1);
+        return QStringLiteral("the %1 \"%2\" cannot be represented in the code page %3 (it has no \"%4\")")
+            .arg(QString::fromLatin1(kind), name, QString::fromStdString(kovadel::ansiCodePageName()), character);
+    }
+    return QString();
+}
+
+} // namespace
+
+QString unrepresentableNames(const ModuleRecord& record)
+{
+    QString why = unrepresentable("module name", record.ModuleName);
+    if (why.isEmpty())
+        why = unrepresentable("directory prefix", record.DirectoryPrefix);
+    return why;
+}
+
+QString unrepresentableNames(const CodingSystemRecord& record)
+{
+    return unrepresentable("coding system name", record.CodingSystemName);
+}
+
+QString unrepresentableNames(const PatEdDefaultsRecord& record)
+{
+    return unrepresentable("default module name", record.DefaultModule);
+}

@@ -10,6 +10,8 @@
 
 #include <kovadel/layout.h>
 
+#include <QString>
+
 #include <array>
 #include <cstdint>
 
@@ -43,3 +45,15 @@ ModuleElement toElement(const ModuleRecord& record);
 CodingSystemElement toElement(const CodingSystemRecord& record);
 void fromElement(const uint8_t* bytes, ModuleRecord& record);       // KV_MODULE_ELEMENT_SIZE bytes
 void fromElement(const uint8_t* bytes, CodingSystemRecord& record); // KV_SYSTEM_ELEMENT_SIZE bytes
+
+// Names (module names, directory prefixes, coding-system names, the default
+// module) must be held whole by the ANSI code page: the single form would
+// turn a character the code page lacks into '?', while the element form
+// carries the name in UTF-16 as it is, so that one name would be stored
+// under one text and looked up under another. Each returns why the names of
+// a record cannot be represented, for example
+//   the module name "Жук" cannot be represented in the code page WINDOWS-1252 (it has no "Ж")
+// or an empty string when they can. Only the characters the fields keep count.
+QString unrepresentableNames(const ModuleRecord& record);
+QString unrepresentableNames(const CodingSystemRecord& record);
+QString unrepresentableNames(const PatEdDefaultsRecord& record);

@@ -1,6 +1,8 @@
 #include "store/KovadelLibrary.h"
 
 #include "store/ByteForms.h"
+#include "store/FileSystemName.h"
+#include "store/Interruption.h"
 
 #include <kovadel/codepage.h>
 #include <kovadel/kovadel.h>
@@ -127,6 +129,12 @@ private:
     bool m_valid = false;
 };
 
+// Records without names pass whatever text they carry (a character the code
+// page lacks becomes '?'); records with names are refused when a name cannot
+// be represented (store/ByteForms.h).
+inline QString unrepresentableNames(const TopicRecord&) { return QString(); }
+inline QString unrepresentableNames(const CodeRecord&) { return QString(); }
+
 // One record by itself: single form out, the same buffer back in. Every field
 // of the record and of the status is in-out; a form that comes back unchanged
 // needs no converting back.
@@ -159,6 +167,42 @@ struct KovadelLibrary::Impl {
     StatusForm statusForm;
     QString path;
     QLibrary library;
+    // Units begun and not yet ended, as the library counts them.
+    int unitDepth = 0;
+    // Why the binding refused the last call itself; empty when it made it.
+    QString refusal;
+
+    // Every operation starts here. A stop that a signal asked for is obeyed
+    // before a unit begins and before every call inside one, so that no work
+    // is committed after the request: the caller unwinds and its unit rolls
+    // back. Calls outside a unit (filling the window's lists) go on; the
+    // window ends from its event loop. Ending a unit by rolling it back, and
+    // closing the database, are never refused.
+    void enter(bool beginsUnit = false)
+    {
+        refusal.clear();
+        if (Interruption::requested() && (beginsUnit || unitDepth > 0))
+            throw InterruptedError();
+    }
+
+    // A record whose names the code page cannot hold is not sent: the call
+    // fails with the reason, as a failure of the library does.
+    template <typename Record> bool refuseNames(const Record& record, CallStatus& status)
+    {
+        refusal = unrepresentableNames(record);
+        if (refusal.isEmpty())
+            return false;
+        status.StatusText1 = refusal;
+        return true;
+    }
+
+    template <typename Record> int32_t recordCall(RecordFunction function, Record& record, CallStatus& status)
+    {
+        enter();
+        if (refuseNames(record, status))
+            return 0;
+        return callWithRecord(statusForm, function, record, status);
+    }
 
     // Bound at first use.
     decltype(&::StartVelk) startVelk = nullptr;
@@ -225,6 +269,13 @@ struct KovadelLibrary::Impl {
     template <typename Record, size_t ElementSize>
     int32_t callWithArray(ArrayFunction function, const char* name, std::vector<Record>& list, CallStatus& status)
     {
+        enter();
+        for (const Record& element : list) {
+            if (refuseNames(element, status)) {
+                list.clear(); // nothing was found
+                return 0;
+            }
+        }
         if (list.size() > std::numeric_limits<uint32_t>::max())
             throw std::length_error("array too long for the data-access library");
         SafeArrayPtr array(kv_safearray_create(ElementSize, static_cast<uint32_t>(list.size())));
@@ -271,24 +322,35 @@ QString KovadelLibrary::libraryPath() const { return d->path; }
 int32_t KovadelLibrary::StartVelk(const QString& path, const QString& user, const QString& password)
 {
     const auto function = d->bind(d->startVelk, "StartVelk");
-    const std::string ansiPath = toAnsi(path);
+    d->refusal.clear();
+    d->unitDepth = 0;
+    // The path goes as the file system's bytes, the other two as ANSI text.
+    const QByteArray fileName = fileSystemBytes(path);
     const std::string ansiUser = toAnsi(user);
     const std::string ansiPassword = toAnsi(password);
-    return function(ansiPath.c_str(), ansiUser.c_str(), ansiPassword.c_str());
+    return function(fileName.constData(), ansiUser.c_str(), ansiPassword.c_str());
 }
 
-int32_t KovadelLibrary::EndVelk() { return d->bind(d->endVelk, "EndVelk")(); }
+int32_t KovadelLibrary::EndVelk()
+{
+    const auto function = d->bind(d->endVelk, "EndVelk");
+    d->refusal.clear();
+    d->unitDepth = 0; // closing rolls back a unit still open
+    return function();
+}
 
 int32_t KovadelLibrary::FileLineCount(const QString& path)
 {
     const auto function = d->bind(d->fileLineCount, "FileLineCount");
-    const std::string ansiPath = toAnsi(path);
-    return function(ansiPath.c_str());
+    d->enter();
+    const QByteArray fileName = fileSystemBytes(path);
+    return function(fileName.constData());
 }
 
 int32_t KovadelLibrary::ExecuteQuery(const QString& sql, CallStatus& status)
 {
     const auto function = d->bind(d->executeQuery, "ExecuteQuery");
+    d->enter();
     const std::string ansiSql = toAnsi(sql);
     return callWithStatus(d->statusForm, function, status, ansiSql.c_str());
 }
@@ -301,37 +363,37 @@ int32_t KovadelLibrary::GetModules(std::vector<ModuleRecord>& list, CallStatus& 
 
 int32_t KovadelLibrary::GetModule(ModuleRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->getModule, "GetModule"), record, status);
+    return d->recordCall(d->bind(d->getModule, "GetModule"), record, status);
 }
 
 int32_t KovadelLibrary::InsertModule(ModuleRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->insertModule, "InsertModule"), record, status);
+    return d->recordCall(d->bind(d->insertModule, "InsertModule"), record, status);
 }
 
 int32_t KovadelLibrary::DeleteModules(ModuleRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->deleteModules, "DeleteModules"), record, status);
+    return d->recordCall(d->bind(d->deleteModules, "DeleteModules"), record, status);
 }
 
 int32_t KovadelLibrary::InsertTopic(TopicRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->insertTopic, "InsertTopic"), record, status);
+    return d->recordCall(d->bind(d->insertTopic, "InsertTopic"), record, status);
 }
 
 int32_t KovadelLibrary::GetTopic(TopicRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->getTopic, "GetTopic"), record, status);
+    return d->recordCall(d->bind(d->getTopic, "GetTopic"), record, status);
 }
 
 int32_t KovadelLibrary::SetTopic(TopicRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->setTopic, "SetTopic"), record, status);
+    return d->recordCall(d->bind(d->setTopic, "SetTopic"), record, status);
 }
 
 int32_t KovadelLibrary::DeleteTopics(TopicRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->deleteTopics, "DeleteTopics"), record, status);
+    return d->recordCall(d->bind(d->deleteTopics, "DeleteTopics"), record, status);
 }
 
 int32_t KovadelLibrary::GetCodingSystems(std::vector<CodingSystemRecord>& list, CallStatus& status)
@@ -342,51 +404,69 @@ int32_t KovadelLibrary::GetCodingSystems(std::vector<CodingSystemRecord>& list, 
 
 int32_t KovadelLibrary::GetCodingSystem(CodingSystemRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->getCodingSystem, "GetCodingSystem"), record, status);
+    return d->recordCall(d->bind(d->getCodingSystem, "GetCodingSystem"), record, status);
 }
 
 int32_t KovadelLibrary::InsertCode(CodeRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->insertCode, "InsertCode"), record, status);
+    return d->recordCall(d->bind(d->insertCode, "InsertCode"), record, status);
 }
 
 int32_t KovadelLibrary::SetCode(CodeRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->setCode, "SetCode"), record, status);
+    return d->recordCall(d->bind(d->setCode, "SetCode"), record, status);
 }
 
 int32_t KovadelLibrary::DeleteCodes(CodeRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->deleteCodes, "DeleteCodes"), record, status);
+    return d->recordCall(d->bind(d->deleteCodes, "DeleteCodes"), record, status);
 }
 
 int32_t KovadelLibrary::GetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->getPatEdDefaults, "GetPatEdDefaults"), record, status);
+    return d->recordCall(d->bind(d->getPatEdDefaults, "GetPatEdDefaults"), record, status);
 }
 
 int32_t KovadelLibrary::SetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status)
 {
-    return callWithRecord(d->statusForm, d->bind(d->setPatEdDefaults, "SetPatEdDefaults"), record, status);
+    return d->recordCall(d->bind(d->setPatEdDefaults, "SetPatEdDefaults"), record, status);
 }
 
 int32_t KovadelLibrary::BeginUnit(CallStatus& status)
 {
-    return callWithStatus(d->statusForm, d->bind(d->beginUnit, "BeginUnit"), status);
+    const auto function = d->bind(d->beginUnit, "BeginUnit");
+    d->enter(true);
+    const int32_t result = callWithStatus(d->statusForm, function, status);
+    if (result != 0)
+        ++d->unitDepth;
+    return result;
 }
 
 int32_t KovadelLibrary::CommitUnit(CallStatus& status)
 {
-    return callWithStatus(d->statusForm, d->bind(d->commitUnit, "CommitUnit"), status);
+    const auto function = d->bind(d->commitUnit, "CommitUnit");
+    d->enter();
+    const int32_t result = callWithStatus(d->statusForm, function, status);
+    // The library ends the unit whether or not its commit succeeded.
+    if (d->unitDepth > 0)
+        --d->unitDepth;
+    return result;
 }
 
 int32_t KovadelLibrary::RollbackUnit(CallStatus& status)
 {
-    return callWithStatus(d->statusForm, d->bind(d->rollbackUnit, "RollbackUnit"), status);
+    const auto function = d->bind(d->rollbackUnit, "RollbackUnit");
+    d->refusal.clear();
+    const int32_t result = callWithStatus(d->statusForm, function, status);
+    if (d->unitDepth > 0)
+        --d->unitDepth;
+    return result;
 }
 
 QString KovadelLibrary::LastError()
 {
+    if (!d->refusal.isEmpty())
+        return d->refusal;
     // A library that cannot be bound is itself the reason; this call reports
     // it rather than raising it again.
     decltype(&::VelkLastError) function = nullptr;

@@ -39,8 +39,12 @@ public:
         if (!m_open)
             return false;
         CallStatus status;
+        // A commit that raises (the run was stopped before it) leaves the unit
+        // open, and the destructor rolls it back; one that returns has ended
+        // the unit, committed or not.
+        const bool committed = m_store.CommitUnit(status) != 0;
         m_open = false;
-        if (m_store.CommitUnit(status) != 0)
+        if (committed)
             return true;
         m_error = m_store.LastError();
         return false;

@@ -122,6 +122,21 @@ TEST_F(CmdClearTest, NoSelectionDeletesNothing)
     EXPECT_EQ(h.ui.messages.size(), 1);
 }
 
+TEST_F(CmdClearTest, AFailedLookUpDeletesNothing)
+{
+    // A look-up the binding refuses (a name the code page cannot hold) or the
+    // library fails is not taken for "found these".
+    h.store.failOp = "GetCodingSystems";
+    int cleared = -1;
+    EXPECT_FALSE(CmdClear_Click(h.ctx, &cleared));
+    EXPECT_EQ(cleared, 0);
+    EXPECT_EQ(h.store.ops(), (Ops { "BeginUnit", "GetCodingSystems", "RollbackUnit" }));
+    ASSERT_EQ(h.ui.messages.size(), 1);
+    EXPECT_TRUE(h.ui.messages[0].contains(QStringLiteral("could not be looked up (GetCodingSystems failed)")))
+        << h.ui.messages[0].toStdString();
+    EXPECT_EQ(h.ui.unitDepthAtMessage, std::vector<int> { 0 });
+}
+
 TEST_F(CmdClearTest, ARefusedDeletionRollsBackAndLeavesTheList)
 {
     h.addCodingSystem(9, QStringLiteral("CPT"));

@@ -4,6 +4,7 @@
 #include "encoding/EncodedText.h"
 #include "support/BatchRunner.h"
 #include "support/SqliteReader.h"
+#include "text/PrintQString.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -249,6 +250,90 @@ INSTANTIATE_TEST_SUITE_P(Files, Utf16Files,
         Utf16Case { "DescriptionsLittleEndian", "code description ICD", &kDescriptions, false },
         Utf16Case { "DescriptionsBigEndian", "code description ICD", &kDescriptions, true }),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Names the code page cannot hold -------------------------------------------------------
+
+struct NamedRun {
+    const char* action; // with the input file after it when `file` is set
+    const char* file;
+    const char16_t* named; // the text the refusal names
+};
+
+struct NameCase {
+    const char* name;
+    std::vector<NamedRun> runs;
+};
+
+class NamesOutsideTheCodePage : public BatchEncoding, public ::testing::WithParamInterface<NameCase> { };
+
+TEST_P(NamesOutsideTheCodePage, AreRefusedOnEveryPathAndChangeNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    write(QStringLiteral("index.txt"), "Top\r\n  Child~child.pdf~\r\n");
+    write(QStringLiteral("codes.txt"), "a.doc, A1 A2\r\n");
+    write(QStringLiteral("descriptions.txt"), "\"A1    \",\"Alpha\"\r\n");
+    {
+        // What another program may have stored: names the code page lacks.
+        SqliteReader admin(db.toStdString());
+        ASSERT_TRUE(admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('\xD0\x96\xD1\x83\xD0\xBA');"
+                               "INSERT INTO codes (Code, CodingSystemID, CodeFlag, Description, PatEdDocument) "
+                               "SELECT 'Z1', CodingSystemID, 0, '', 'doc\\z.htm' FROM codingsystems WHERE "
+                               "CodingSystemName <> 'ICD';"
+                               "INSERT INTO modules (ModuleName, DirectoryPrefix) VALUES "
+                               "('\xD0\x9B\xD0\xB5\xD1\x81', 'LES');"
+                               "INSERT INTO topics (ModuleID, ParentID, HasChild, PatEdDocument, Description) "
+                               "SELECT ModuleID, 0, 0, '', 'Forest' FROM modules WHERE ModuleName <> 'SEED';"))
+            << admin.error();
+    }
+    const Rows before = dump();
+
+    for (const NamedRun& step : GetParam().runs) {
+        const QString action = QString::fromUtf8(step.action);
+        const BatchResult r = run(action, step.file ? QString::fromLatin1(step.file) : QString());
+        EXPECT_EQ(r.exitCode, 1) << qPrintable(action) << ": " << qPrintable(r.err);
+        EXPECT_EQ(r.out, QString()) << qPrintable(action);
+        const QString named = QString::fromUtf16(step.named);
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("velkindex: ")) && r.err.count(u'\n') == 1
+            && r.err.contains(QStringLiteral("\"%1\" cannot be represented in the code page WINDOWS-1252").arg(named)))
+            << qPrintable(action) << ": " << qPrintable(r.err);
+        EXPECT_EQ(dump(), before) << qPrintable(action);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, NamesOutsideTheCodePage,
+    ::testing::Values(
+        NameCase { "ThreeCreatesOfOneModule",
+            { { "topic create \xC5\x81\xC3\xB3\x64\xC5\xBA LDZ", "index.txt", u"\u0141\u00F3d\u017A" },
+                { "topic create \xC5\x81\xC3\xB3\x64\xC5\xBA LDZ", "index.txt", u"\u0141\u00F3d\u017A" },
+                { "topic create \xC5\x81\xC3\xB3\x64\xC5\xBA LDZ", "index.txt", u"\u0141\u00F3d\u017A" } } },
+        NameCase { "OneModuleAfterAnother",
+            { { "topic create \xD0\x96\xD1\x83\xD0\xBA ZHU", "index.txt", u"\u0416\u0443\u043A" },
+                { "topic create \xD0\x9B\xD0\xB5\xD1\x81 LES", "index.txt", u"\u041B\u0435\u0441" } } },
+        NameCase { "ADirectoryPrefix",
+            { { "topic create LODZ \xC5\x81\xC3\xB3\x64\xC5\xBA", "index.txt", u"\u0141\u00F3d\u017A" } } },
+        NameCase { "AModuleToDelete", { { "topic delete \xD0\x9B\xD0\xB5\xD1\x81", nullptr, u"\u041B\u0435\u0441" } } },
+        NameCase { "ACodingSystem",
+            { { "code create \xD0\x96\xD1\x83\xD0\xBA", "codes.txt", u"\u0416\u0443\u043A" },
+                { "code delete \xD0\x96\xD1\x83\xD0\xBA", nullptr, u"\u0416\u0443\u043A" },
+                { "code description \xD0\x96\xD1\x83\xD0\xBA", "descriptions.txt", u"\u0416\u0443\u043A" } } }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BatchEncoding, ANameTheCodePageHoldsIsOneModuleOnEveryPath)
+{
+    // Looked up to be cleared, stored and found again the same way: three
+    // runs leave one module, with the index of the last.
+    ASSERT_NO_FATAL_FAILURE(seed());
+    const QString cafe = QString::fromUtf16(u"Caf\u00E9");
+    for (const char* top : { "First", "Second", "Third" }) {
+        write(QStringLiteral("index.txt"), QByteArray(top) + "\r\n  Child~child.pdf~\r\n");
+        const BatchResult r = run(QStringLiteral("topic create %1 CAF").arg(cafe), QStringLiteral("index.txt"));
+        ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    }
+    SqliteReader reader(db.toStdString());
+    EXPECT_EQ(reader.rows("SELECT m.ModuleName, t.Description FROM modules m LEFT JOIN topics t USING (ModuleID) "
+                          "WHERE m.ModuleName <> 'SEED' ORDER BY t.TopicID"),
+        (Rows { "Caf\xC3\xA9|Third", "Caf\xC3\xA9|Child " }));
+}
 
 // ---- Summaries and listings -----------------------------------------------------------------
 

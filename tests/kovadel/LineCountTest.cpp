@@ -60,10 +60,14 @@ TEST_F(LineCountFailureTest, DevicesAndPipesAreNotRead)
     }
 }
 
-TEST_F(LineCountFailureTest, TheAnsiPathIsConvertedForTheFileSystem)
+TEST_F(LineCountFailureTest, ThePathIsTheFileSystemsBytes)
 {
+    // UTF-8, and bytes that are not UTF-8: each names its own file.
     std::ofstream(file("M\xC3\xA9ni\xC3\xA8re.txt"), std::ios::binary) << "a\r\nb\r\nc";
-    EXPECT_EQ(FileLineCount(file("M\xE9ni\xE8re.txt").c_str()), 3);
+    std::ofstream(file("M\xE9ni\xE8re.txt"), std::ios::binary) << "a\r\nb";
+    EXPECT_EQ(FileLineCount(file("M\xC3\xA9ni\xC3\xA8re.txt").c_str()), 3);
+    EXPECT_EQ(lastError(), "");
+    EXPECT_EQ(FileLineCount(file("M\xE9ni\xE8re.txt").c_str()), 2);
     EXPECT_EQ(lastError(), "");
 }
 

@@ -115,6 +115,28 @@ INSTANTIATE_TEST_SUITE_P(Texts, CreateModuleEmpty,
         EmptyCase { "emptyNotNull", QStringLiteral(""), QStringLiteral("PED") }),
     [](const testing::TestParamInfo<EmptyCase>& info) { return std::string(info.param.name); });
 
+// A name or prefix that the code page cannot hold would be stored as '?' and
+// then found under another name: it is refused before the library is called.
+class CreateModuleOutsideTheCodePage : public CreateModuleTest, public testing::WithParamInterface<EmptyCase> { };
+
+TEST_P(CreateModuleOutsideTheCodePage, IsRefusedAndNothingIsStored)
+{
+    const EmptyCase& c = GetParam();
+    EXPECT_FALSE(CreateModule_Click(h.ctx, c.modName, c.modDirPrefix));
+    ASSERT_EQ(h.ui.messages.size(), 1);
+    EXPECT_TRUE(h.ui.messages[0].contains(QStringLiteral("cannot be represented in the code page")))
+        << h.ui.messages[0].toStdString();
+    EXPECT_TRUE(h.store.calls.empty());
+    EXPECT_EQ(h.ui.listItems(ListName::ModuleList), QStringList { QStringLiteral("Adult") });
+    EXPECT_EQ(h.ui.listText(ListName::ModuleList), QStringLiteral("Adult"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, CreateModuleOutsideTheCodePage,
+    testing::Values(EmptyCase { "cyrillicName", QString::fromUtf16(u"\u0416\u0443\u043A"), QStringLiteral("ZHU") },
+        EmptyCase { "polishPrefix", QStringLiteral("Lodz"), QString::fromUtf16(u"\u0141\u00F3d\u017A") },
+        EmptyCase { "emojiName", QString::fromUtf16(u"Heart \U0001F493"), QStringLiteral("HRT") }),
+    [](const testing::TestParamInfo<EmptyCase>& info) { return std::string(info.param.name); });
+
 TEST_F(CreateModuleTest, TwoPressesSendTwoInserts)
 {
     ASSERT_TRUE(CreateModule_Click(h.ctx, QStringLiteral("Pediatric"), QStringLiteral("PED")));

@@ -126,6 +126,27 @@ std::vector<std::string> fortyLevelRows()
 
 const std::string kFifty(50, 'M');
 
+// The run stored its module in the database file it was given, and its folder
+// holds that file alone.
+std::string onlyTheNamedDatabase(BadInput& t)
+{
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(t.target.parent_path()))
+        names.push_back(entry.path().filename().string());
+    if (names != std::vector<std::string> { t.target.filename().string() }) {
+        std::string listed;
+        for (const std::string& name : names)
+            listed += " \"" + name + "\"";
+        return "the folder holds" + listed + " instead of the named file alone";
+    }
+    SqliteReader reader(t.target);
+    if (reader.integrity() != "ok")
+        return "the named file is not sound: " + reader.integrity();
+    const std::string stored
+        = reader.value("SELECT count(*) FROM topics JOIN modules USING (ModuleID) WHERE ModuleName = 'NEW'");
+    return stored == "20" ? "" : "the named file holds " + stored + " topics of NEW, not 20";
+}
+
 const InputCase kCases[] = {
     // ---- the database path ----
     { "DatabaseInMissingFolder", [](BadInput& t) { t.target = t.dir / "nofolder" / "velk.db"; },
@@ -210,6 +231,21 @@ const InputCase kCases[] = {
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_CODEPAGE is \"EUC-JP\"" },
         nullptr, {},
         [](BadInput& t) { return fs::exists(t.target) ? std::string("new.db was created") : std::string(); } },
+    // The path travels as the file system's bytes: the file named is the one
+    // used, whatever the code page holds, and no other file appears beside it.
+    { "DatabasePathOutsideTheCodePage",
+        [](BadInput& t) {
+            t.target = t.dir / "na" / "\xD0\x96\xD1\x83\xD0\xBA.db"; // "Жук.db" in UTF-8
+            fs::create_directory(t.dir / "na");
+        },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 0, {}, nullptr, {}, onlyTheNamedDatabase },
+    { "DatabasePathNotUtf8",
+        [](BadInput& t) {
+            t.target = t.dir / "na" / "\xC9t\xE9.db"; // "Été.db" in Latin-1: no UTF-8
+            fs::create_directory(t.dir / "na");
+            fs::copy_file(t.db, t.target);
+        },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 0, {}, nullptr, {}, onlyTheNamedDatabase },
 
     // ---- the input file ----
     { "InputIsAFolder", [](BadInput& t) { fs::create_directory(t.dir / "input.d"); },

@@ -4,6 +4,7 @@
 #include "store/KovadelLibrary.h"
 
 #include "store/ByteForms.h"
+#include "store/FileSystemName.h"
 #include "text/PrintQString.h"
 
 #include <gtest/gtest.h>
@@ -201,19 +202,23 @@ TEST(KovadelLibrary, MissingFunctionIsReportedNamingFunctionAndLibrary)
 
 // ---- Text arguments --------------------------------------------------------------
 
-TEST(KovadelLibrary, TextArgumentsGoOutAsNulTerminatedAnsi)
+TEST(KovadelLibrary, TextArgumentsGoOutAsNulTerminatedAnsiAndPathsAsTheFileSystemsBytes)
 {
     FakeProbe probe;
     KovadelLibrary library(kFakePath);
-    EXPECT_EQ(
-        library.StartVelk(QString::fromUtf16(u"C:\\Data\\Caf\u00E9 \u20AC.mdb"), QStringLiteral("ADMIN"), QString()),
+    EXPECT_EQ(library.StartVelk(
+                  QString::fromUtf16(u"/data/Caf\u00E9 \u20AC.mdb"), QString::fromUtf16(u"ADMIN\u00E9"), QString()),
         7);
-    EXPECT_EQ(probe.lastText(0), "C:\\Data\\Caf\xE9 \x80.mdb");
-    EXPECT_EQ(probe.lastText(1), "ADMIN");
+    EXPECT_EQ(probe.lastText(0), "/data/Caf\xC3\xA9 \xE2\x82\xAC.mdb");
+    EXPECT_EQ(probe.lastText(1), "ADMIN\xE9");
     EXPECT_EQ(probe.lastText(2), "");
 
     EXPECT_EQ(library.FileLineCount(QString::fromUtf16(u"/tmp/index \u0416.txt")), 75000);
-    EXPECT_EQ(probe.lastText(0), "/tmp/index ?.txt");
+    EXPECT_EQ(probe.lastText(0), "/tmp/index \xD0\x96.txt");
+
+    // A name whose bytes are not UTF-8 comes back as those bytes.
+    EXPECT_EQ(library.FileLineCount(fromFileSystemBytes(QByteArray("/tmp/\xC9t\xE9.txt"))), 75000);
+    EXPECT_EQ(probe.lastText(0), "/tmp/\xC9t\xE9.txt");
 }
 
 TEST(KovadelLibrary, ExecuteQuerySendsTheStatementAndReturnsTheStatus)

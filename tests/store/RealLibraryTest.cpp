@@ -3,6 +3,9 @@
 
 #include "store/KovadelLibrary.h"
 
+#include "store/FileSystemName.h"
+#include "store/Interruption.h"
+#include "store/UnitOfWork.h"
 #include "text/PrintQString.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +15,9 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 TEST(RealLibrary, ShortSessionOnAFreshDatabase)
@@ -59,4 +65,124 @@ TEST(RealLibrary, ShortSessionOnAFreshDatabase)
     EXPECT_EQ(library.FileLineCount(textPath), 3);
 
     library.EndVelk();
+}
+
+namespace {
+
+bool libraryBuilt() { return QFileInfo::exists(QStringLiteral(KOVADEL_LIBRARY_PATH)); }
+
+} // namespace
+
+TEST(RealLibrary, PathsNameExactlyTheirFiles)
+{
+    if (!libraryBuilt())
+        GTEST_SKIP() << "the data-access library has not been built";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    KovadelLibrary library(QStringLiteral(KOVADEL_LIBRARY_PATH));
+
+    // Outside the code page, and bytes that are not UTF-8.
+    for (const QByteArray& name : { QByteArray("\xD0\x96\xD1\x83\xD0\xBA.mdb"), QByteArray("\xC9t\xE9.mdb") }) {
+        const QString path = fromFileSystemBytes(folder + name);
+        ASSERT_NE(library.StartVelk(path, QStringLiteral("ADMIN"), QString()), 0) << library.LastError().toStdString();
+        library.EndVelk();
+        EXPECT_TRUE(std::filesystem::exists(std::string(folder + name))) << name.toStdString();
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.toStdString()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string> { "\xC9t\xE9.mdb", "\xD0\x96\xD1\x83\xD0\xBA.mdb" }))
+        << "no other file was made";
+
+    const QByteArray text = folder + "\xD0\x9B\xD0\xB5\xD1\x81.txt";
+    {
+        QFile file(fromFileSystemBytes(text));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("a\nb\n");
+    }
+    EXPECT_EQ(library.FileLineCount(fromFileSystemBytes(text)), 2) << library.LastError().toStdString();
+}
+
+TEST(RealLibrary, NamesOutsideTheCodePageAreRefusedBeforeTheyReachTheLibrary)
+{
+    if (!libraryBuilt())
+        GTEST_SKIP() << "the data-access library has not been built";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    KovadelLibrary library(QStringLiteral(KOVADEL_LIBRARY_PATH));
+    ASSERT_NE(library.StartVelk(dir.filePath(QStringLiteral("names.mdb")), QStringLiteral("ADMIN"), QString()), 0);
+    const QString zhuk = QString::fromUtf16(u"\u0416\u0443\u043A");
+
+    CallStatus status;
+    ModuleRecord module;
+    module.ModuleName = zhuk;
+    module.DirectoryPrefix = QStringLiteral("ZHU");
+    EXPECT_EQ(library.InsertModule(module, status), 0);
+    const QString reason = QStringLiteral("the module name \"%1\" cannot be represented in the code page WINDOWS-1252 "
+                                          "(it has no \"%2\")")
+                               .arg(zhuk, zhuk.left(1));
+    EXPECT_EQ(library.LastError(), reason);
+    EXPECT_EQ(status.StatusText1.trimmed(), reason.left(128));
+
+    // The look-up that finds a module to clear takes the same rule: refused,
+    // and nothing found, rather than the name looked up as it is.
+    std::vector<ModuleRecord> found(1);
+    found[0].ModuleName = zhuk;
+    EXPECT_EQ(library.GetModules(found, status), 0);
+    EXPECT_TRUE(found.empty());
+    CodingSystemRecord system;
+    system.CodingSystemName = zhuk;
+    EXPECT_EQ(library.GetCodingSystem(system, status), 0);
+    EXPECT_TRUE(library.LastError().startsWith(QStringLiteral("the coding system name")))
+        << library.LastError().toStdString();
+    std::vector<CodingSystemRecord> systems(1);
+    systems[0].CodingSystemName = zhuk;
+    EXPECT_EQ(library.GetCodingSystems(systems, status), 0);
+    EXPECT_TRUE(systems.empty());
+
+    // Nothing was stored, and the next call clears the reason.
+    std::vector<ModuleRecord> all(1);
+    EXPECT_NE(library.GetModules(all, status), 0);
+    EXPECT_TRUE(all.empty());
+    EXPECT_EQ(library.LastError(), QString());
+    library.EndVelk();
+}
+
+TEST(RealLibrary, AStopRequestEndsTheUnitAtItsNextCall)
+{
+    if (!libraryBuilt())
+        GTEST_SKIP() << "the data-access library has not been built";
+    ASSERT_TRUE(Interruption::install());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("stop.mdb"));
+    KovadelLibrary library(QStringLiteral(KOVADEL_LIBRARY_PATH));
+    ASSERT_NE(library.StartVelk(path, QStringLiteral("ADMIN"), QString()), 0);
+
+    CallStatus status;
+    ModuleRecord module;
+    module.ModuleName = QStringLiteral("ADULT");
+    module.DirectoryPrefix = QStringLiteral("ADU");
+    {
+        UnitOfWork unit(library);
+        ASSERT_TRUE(unit.begin());
+        ASSERT_NE(library.InsertModule(module, status), 0);
+        ASSERT_EQ(::raise(SIGTERM), 0); // recorded, not fatal
+        EXPECT_EQ(Interruption::signal(), SIGTERM);
+        EXPECT_THROW(library.InsertModule(module, status), InterruptedError);
+        EXPECT_THROW(unit.commit(), InterruptedError);
+        EXPECT_TRUE(unit.isOpen()) << "a commit that was refused leaves the unit to be rolled back";
+    } // rolled back here, although the stop is still asked for
+
+    // Outside a unit the calls go on; a new unit is refused.
+    std::vector<ModuleRecord> all(1);
+    EXPECT_NE(library.GetModules(all, status), 0);
+    EXPECT_TRUE(all.empty()) << "the module was rolled back";
+    UnitOfWork another(library);
+    EXPECT_THROW(another.begin(), InterruptedError);
+    library.EndVelk();
+    Interruption::reset();
+    EXPECT_FALSE(Interruption::requested());
 }

@@ -27,6 +27,10 @@ std::u16string ansiToUtf16(std::string_view ansi);
 // code page cannot represent becomes '?'.
 std::string utf16ToAnsi(std::u16string_view text);
 
+// Whether the code page has a byte for this code unit, so that it comes back
+// unchanged from the round trip through the code page. NUL always has one.
+bool ansiRepresents(char16_t unit);
+
 // The same two conversions into a caller's buffer of `size` units, without
 // allocating: for the fixed-width record fields.
 void ansiToUtf16(const char* ansi, size_t size, char16_t* out);

@@ -10,8 +10,12 @@
  * On failure a one-line reason (ANSI, blank-padded) is written into
  * StatusText1 of the CallStatus; on success StatusText1 is blank.
  *
- * Text arguments are NUL-terminated ANSI text. A record argument points to the
- * record's single form (see layout.h); `status` points to a CallStatus.
+ * Text arguments are NUL-terminated ANSI text, except file paths (the database
+ * path of StartVelk, the path of FileLineCount): those are the file system's
+ * bytes, NUL-terminated, and name the file as they are, with no code-page
+ * conversion (on Linux usually UTF-8, but any bytes a file name may hold). A
+ * record argument points to the record's single form (see layout.h);
+ * `status` points to a CallStatus.
  * The ANSI code page is Windows-1252 unless VELKINDEX_CODEPAGE names another
  * single-byte code page. VELKINDEX_BUSY_TIMEOUT_MS sets how long a call waits
  * for another process's lock (a whole number of milliseconds, 5000 when unset
