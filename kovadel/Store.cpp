@@ -53,6 +53,18 @@ namespace {
 
     int32_t toInt32(int64_t value) { return static_cast<int32_t>(value); }
 
+    // Identifiers travel in 32-bit signed record fields: one that does not
+    // fit is never handed out or taken in, as it would come back as another.
+    constexpr int64_t kLargestIdentifier = INT32_MAX;
+
+    bool fitsRecord(int64_t identifier) { return identifier >= INT32_MIN && identifier <= kLargestIdentifier; }
+
+    Status beyondRecord(const std::string& what, int64_t value)
+    {
+        return Status::failure(what + " " + std::to_string(value) + " is past " + std::to_string(kLargestIdentifier)
+            + ", the largest identifier a record can hold");
+    }
+
     std::string defaultsColumnList()
     {
         std::string list;
@@ -86,6 +98,11 @@ int Store::authorize(void* guard, int action, const char* first, const char* sec
     case SQLITE_DETACH:
         g->denied = "a statement that attaches or detaches a database is refused";
         return SQLITE_DENY;
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+        if (first && sqlite3_stricmp(first, "topics") == 0)
+            g->writesTopics = true;
+        return SQLITE_OK;
     case SQLITE_PRAGMA:
         if (first && second && isGuardedPragma(first)) {
             g->denied = "a statement that changes the journal, synchronous, locking or schema pragmas is refused";
@@ -230,6 +247,12 @@ Status Store::prepareStatements()
             "SELECT TopicID FROM topics WHERE ModuleID = ?1 AND trim(PatEdDocument) = ?2"
             " AND trim(Description) = ?3 ORDER BY TopicID DESC LIMIT 1" },
         { m_setTopic, "UPDATE topics SET HasChild = ?2 WHERE TopicID = ?1" },
+        // AUTOINCREMENT numbers past both the largest number ever given and
+        // the largest row.
+        { m_nextTopicIdQuery,
+            "SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'topics'), 0),"
+            " coalesce((SELECT max(TopicID) FROM topics), 0)) + 1" },
+        { m_largestTopicId, "SELECT max(TopicID) FROM topics" },
         { m_getCodingSystem,
             "SELECT CodingSystemID, CodingSystemName FROM codingsystems"
             " WHERE trim(CodingSystemName) = ?1 ORDER BY CodingSystemID LIMIT 1" },
@@ -291,6 +314,7 @@ Status Store::setSynchronous(bool full)
 void Store::endUnit()
 {
     m_depth = 0;
+    m_nextTopicId = 0;
     m_doomed = false;
     m_doomReason.clear();
     (void)setSynchronous(false);
@@ -372,6 +396,7 @@ Status Store::beginUnit()
     }
     m_depth = 1;
     m_doomed = false;
+    m_nextTopicId = 0;
     return {};
 }
 
@@ -487,10 +512,19 @@ Status Store::getModules(const ModuleFields& filter, std::vector<ModuleFields>& 
         text("trim(ModuleName)", filter.moduleName),
     };
     rows.clear();
-    return runPattern(kListModules, "SELECT ModuleID, ModuleName, DirectoryPrefix FROM modules", conditions,
-        " ORDER BY ModuleID", [&rows](const StatementRun& r) {
-            rows.push_back({ toInt32(r.columnInteger(0)), r.columnText(1), r.columnText(2) });
+    int64_t beyond = 0;
+    Status st = runPattern(kListModules, "SELECT ModuleID, ModuleName, DirectoryPrefix FROM modules", conditions,
+        " ORDER BY ModuleID", [&rows, &beyond](const StatementRun& r) {
+            const int64_t id = r.columnInteger(0);
+            if (!fitsRecord(id))
+                beyond = id;
+            rows.push_back({ toInt32(id), r.columnText(1), r.columnText(2) });
         });
+    if (st && beyond != 0) {
+        rows.clear();
+        return beyondRecord("the module identifier", beyond);
+    }
+    return st;
 }
 
 Status Store::getModule(const std::string& name, ModuleFields& row)
@@ -500,6 +534,8 @@ Status Store::getModule(const std::string& name, ModuleFields& row)
     StatementRun r(m_getModule);
     r.text(1, name);
     if (r.next()) {
+        if (!fitsRecord(r.columnInteger(0)))
+            return beyondRecord("the module identifier", r.columnInteger(0));
         row = { toInt32(r.columnInteger(0)), r.columnText(1), r.columnText(2) };
         return {};
     }
@@ -537,10 +573,14 @@ Status Store::insertTopic(const TopicFields& topic)
     if (Status st = usable(); !st)
         return st;
     // The store numbers the topic; the identifier given is not used.
+    if (Status st = roomForTopic(); !st)
+        return st;
     StatementRun r(m_insertTopic);
     r.integer(1, topic.moduleId).integer(2, topic.parentId).integer(3, topic.hasChild);
     r.text(4, topic.patEdDocument).text(5, topic.description);
-    return checked(r.execute());
+    Status st = checked(r.execute());
+    topicInserted(st);
+    return st;
 }
 
 Status Store::getTopic(const TopicFields& key, int32_t& topicId)
@@ -550,6 +590,8 @@ Status Store::getTopic(const TopicFields& key, int32_t& topicId)
     StatementRun r(m_getTopic);
     r.integer(1, key.moduleId).text(2, key.patEdDocument).text(3, key.description);
     if (r.next()) {
+        if (!fitsRecord(r.columnInteger(0)))
+            return beyondRecord("the topic identifier", r.columnInteger(0));
         topicId = toInt32(r.columnInteger(0));
         return {};
     }
@@ -599,9 +641,19 @@ Status Store::getCodingSystems(const CodingSystemFields& filter, std::vector<Cod
         text("trim(CodingSystemName)", filter.codingSystemName),
     };
     rows.clear();
-    return runPattern(kListCodingSystems, "SELECT CodingSystemID, CodingSystemName FROM codingsystems", conditions,
-        " ORDER BY CodingSystemID",
-        [&rows](const StatementRun& r) { rows.push_back({ toInt32(r.columnInteger(0)), r.columnText(1) }); });
+    int64_t beyond = 0;
+    Status st = runPattern(kListCodingSystems, "SELECT CodingSystemID, CodingSystemName FROM codingsystems",
+        conditions, " ORDER BY CodingSystemID", [&rows, &beyond](const StatementRun& r) {
+            const int64_t id = r.columnInteger(0);
+            if (!fitsRecord(id))
+                beyond = id;
+            rows.push_back({ toInt32(id), r.columnText(1) });
+        });
+    if (st && beyond != 0) {
+        rows.clear();
+        return beyondRecord("the coding system identifier", beyond);
+    }
+    return st;
 }
 
 Status Store::getCodingSystem(const std::string& name, CodingSystemFields& row)
@@ -611,6 +663,8 @@ Status Store::getCodingSystem(const std::string& name, CodingSystemFields& row)
     StatementRun r(m_getCodingSystem);
     r.text(1, name);
     if (r.next()) {
+        if (!fitsRecord(r.columnInteger(0)))
+            return beyondRecord("the coding system identifier", r.columnInteger(0));
         row = { toInt32(r.columnInteger(0)), r.columnText(1) };
         return {};
     }
@@ -739,10 +793,18 @@ Status Store::executeQuery(std::string_view sql)
     // compiled anew: the row stored is the one the text would store.
     TopicInsertValues values;
     if (parseTopicInsert(sql, values)) {
+        if (!fitsRecord(values.moduleId))
+            return beyondRecord("the module identifier", values.moduleId);
+        if (!fitsRecord(values.parentId))
+            return beyondRecord("the parent topic identifier", values.parentId);
+        if (Status st = roomForTopic(); !st)
+            return st;
         StatementRun r(m_insertTopic);
         r.integer(1, values.moduleId).integer(2, values.parentId).integer(3, values.hasChild);
         r.text(4, values.patEdDocument).text(5, values.description);
-        return checked(r.execute());
+        Status st = checked(r.execute());
+        topicInserted(st);
+        return st;
     }
 
     sqlite3* db = m_db.handle();
@@ -756,6 +818,7 @@ Status Store::executeQuery(std::string_view sql)
         const char* tail = nullptr;
         m_guard.active = true;
         m_guard.denied = nullptr;
+        m_guard.writesTopics = false;
         const int rc = sqlite3_prepare_v3(db, rest, static_cast<int>(end - rest), 0, &prepared, &tail);
         m_guard.active = false;
         if (rc != SQLITE_OK) {
@@ -772,8 +835,59 @@ Status Store::executeQuery(std::string_view sql)
     // refused before the first one runs.
     if (!holdsNoStatement(std::string_view(rest, static_cast<size_t>(end - rest))))
         return Status::failure("the SQL text holds more than one statement; none was run");
-    StatementRun r(statement);
-    return checked(r.execute());
+    if (!m_guard.writesTopics) {
+        StatementRun r(statement);
+        return checked(r.execute());
+    }
+
+    // A statement that writes topics may number them (or set their numbers)
+    // past what a record holds: it runs in a savepoint that is undone then.
+    m_nextTopicId = 0;
+    if (Status st = run(m_savepoint); !st)
+        return checked(st);
+    Status st;
+    {
+        StatementRun r(statement);
+        st = r.execute();
+    }
+    if (st) {
+        StatementRun r(m_largestTopicId);
+        if (r.next() && !fitsRecord(r.columnInteger(0)))
+            st = beyondRecord("the topic identifier", r.columnInteger(0));
+        else if (!r.status())
+            st = r.status();
+    }
+    if (!st) {
+        (void)run(m_rollbackTo);
+        (void)run(m_release);
+        return checked(st);
+    }
+    st = run(m_release);
+    if (!st && m_depth == 0 && !sqlite3_get_autocommit(m_db.handle()))
+        (void)run(m_rollback);
+    return checked(st);
+}
+
+Status Store::roomForTopic()
+{
+    // Within a unit the write lock is held, so the next number is known from
+    // the last insert; outside one it is read each time.
+    if (m_nextTopicId == 0 || m_depth == 0) {
+        StatementRun r(m_nextTopicIdQuery);
+        if (!r.next())
+            return checked(r.status().ok() ? Status::failure("the next topic identifier could not be read") : r.status());
+        m_nextTopicId = r.columnInteger(0);
+    }
+    if (m_nextTopicId > kLargestIdentifier)
+        return Status::failure("no topic can be stored: the next topic identifier would be "
+            + std::to_string(m_nextTopicId) + ", past " + std::to_string(kLargestIdentifier)
+            + ", the largest a topic record can hold");
+    return {};
+}
+
+void Store::topicInserted(const Status& insert)
+{
+    m_nextTopicId = insert && m_depth > 0 ? sqlite3_last_insert_rowid(m_db.handle()) + 1 : 0;
 }
 
 } // namespace kovadel

@@ -72,10 +72,15 @@ private:
     struct QueryGuard {
         bool active = false;
         const char* denied = nullptr; // why the last prepare was refused
+        bool writesTopics = false; // the statement inserts or updates topics
     };
     static int authorize(void* guard, int action, const char* first, const char* second, const char*, const char*);
 
     Status prepareStatements();
+    // Fails, naming the limit, when the next topic's number would not fit
+    // its record; topicInserted() keeps the number known within a unit.
+    Status roomForTopic();
+    void topicInserted(const Status& insert);
     Status createSchemaIfEmpty(const std::string& shownPath);
 
     // Diagnostics: when VELKINDEX_TRACE_COMMITS names a file, every commit and
@@ -116,13 +121,14 @@ private:
     std::string m_observedJournalMode;
 
     int m_depth = 0;
+    int64_t m_nextTopicId = 0; // 0: not known
     bool m_doomed = false;
     std::string m_doomReason;
 
     Statement m_begin, m_commit, m_rollback;
     Statement m_savepoint, m_release, m_rollbackTo;
     Statement m_getModule, m_insertModule;
-    Statement m_insertTopic, m_getTopic, m_setTopic;
+    Statement m_insertTopic, m_getTopic, m_setTopic, m_nextTopicIdQuery, m_largestTopicId;
     Statement m_getCodingSystem, m_insertCode, m_setCode, m_setCodeInSystem;
     Statement m_getDefaults, m_updateDefaults, m_insertDefaults;
     std::unordered_map<unsigned, Statement> m_patterns;

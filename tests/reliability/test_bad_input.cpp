@@ -73,6 +73,16 @@ public:
                 | fs::perms::others_read | fs::perms::others_write);
     }
 
+    // Numbers the next topic past `seq`, as SQLite's AUTOINCREMENT does.
+    void setTopicSequence(long long seq)
+    {
+        SqliteReader admin(db);
+        if (!admin.exec("UPDATE sqlite_sequence SET seq = " + std::to_string(seq) + " WHERE name = 'topics'"))
+            ADD_FAILURE() << admin.error();
+        if (admin.value("SELECT seq FROM sqlite_sequence WHERE name = 'topics'") != std::to_string(seq))
+            ADD_FAILURE() << "the topic sequence was not set";
+    }
+
     // A copy of the program in a folder of its own, beside `library` (none
     // when empty).
     void programCopy(const std::string& folder, const fs::path& library)
@@ -264,6 +274,22 @@ const InputCase kCases[] = {
         { "ADULT|16", kFifty + "|20" } },
     { "CodingSystemNameOf300Characters", nullptr, { "code", "create", std::string(300, 'C'), "{dir}", "index.txt" }, 1,
         { "is not in the database" } },
+
+    // ---- counted topic identifiers ----
+    // The topics of a build are numbered by counting from the first: a file
+    // whose numbers would pass the 32-bit record range is refused whole.
+    { "TopicNumbersAtTheLimit", [](BadInput& t) { t.setTopicSequence(2147483647LL); },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 1, { "2147483647" } },
+    { "TopicNumbersWouldPassTheLimit", [](BadInput& t) { t.setTopicSequence(2147483647LL - 10); },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 1, { "2147483647", "index.txt" } },
+    { "TopicNumbersAboveThe32BitRange", [](BadInput& t) { t.setTopicSequence(4294967296LL); },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 1, { "2147483647" } },
+    { "TopicNumbersEndingAtTheLimit", [](BadInput& t) { t.setTopicSequence(2147483647LL - 20); },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 0, {},
+        "SELECT count(*) || '|' || min(TopicID) || '|' || max(TopicID) || '|' || sum(ParentID <> 0 AND ParentID NOT "
+        "IN (SELECT TopicID FROM topics WHERE ModuleID = t.ModuleID)) FROM topics t WHERE ModuleID = (SELECT ModuleID "
+        "FROM modules WHERE ModuleName = 'NEW')",
+        { "20|2147483628|2147483647|0" } },
 
     // ---- the library ----
     { "LibraryMissing", [](BadInput& t) { t.programCopy("alone", {}); },
