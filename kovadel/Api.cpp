@@ -37,8 +37,11 @@ namespace {
     // Runs `body(library, result)` under the lock and reports its Status. A
     // success returns `result` (1 unless the body sets it); a failure returns
     // `failureValue`.
-    template <class Body> int32_t call(void* status, int32_t failureValue, Body&& body) noexcept
+    template <class Body>
+    int32_t call(void* status, int32_t failureValue, Body&& body, int32_t damageValue = 0) noexcept
     {
+        if (damageValue == 0)
+            damageValue = failureValue;
         std::string reason;
         try {
             Library& lib = library();
@@ -49,7 +52,7 @@ namespace {
                 reason = st.reason();
                 std::replace_if(
                     reason.begin(), reason.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-                result = failureValue;
+                result = st.isDamage() ? damageValue : failureValue;
             }
             lib.lastError = reason;
             putStatusText(status, reason);
@@ -79,6 +82,19 @@ namespace {
                 return Status::failure("no database is open");
             return body(*lib.store);
         });
+    }
+
+    // A unit operation: KV_DAMAGED instead of 0 when the file is damaged.
+    template <class Body> int32_t unitCall(void* status, Body&& body) noexcept
+    {
+        return call(
+            status, 0,
+            [&](Library& lib, int32_t&) -> Status {
+                if (!lib.store)
+                    return Status::failure("no database is open");
+                return body(*lib.store);
+            },
+            KV_DAMAGED);
     }
 
     // An operation on the open database with a record argument.
@@ -365,17 +381,17 @@ KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status)
 
 KOVADEL_API int32_t BeginUnit(void* status)
 {
-    return storeCall(status, [](Store& store) { return store.beginUnit(); });
+    return unitCall(status, [](Store& store) { return store.beginUnit(); });
 }
 
 KOVADEL_API int32_t CommitUnit(void* status)
 {
-    return storeCall(status, [](Store& store) { return store.commitUnit(); });
+    return unitCall(status, [](Store& store) { return store.commitUnit(); });
 }
 
 KOVADEL_API int32_t RollbackUnit(void* status)
 {
-    return storeCall(status, [](Store& store) { return store.rollbackUnit(); });
+    return unitCall(status, [](Store& store) { return store.rollbackUnit(); });
 }
 
 } // extern "C"

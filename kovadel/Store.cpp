@@ -80,6 +80,7 @@ namespace {
 
 Store::~Store()
 {
+    m_check.reset();
     if (m_depth > 0 && m_db.handle() && !sqlite3_get_autocommit(m_db.handle()))
         (void)run(m_rollback);
 }
@@ -123,7 +124,9 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
     if (Status st = m_db.open(utf8Path); !st)
         return cannotOpen(st.reason());
     sqlite3* db = m_db.handle();
-    if (int rc = sqlite3_busy_timeout(db, busyTimeoutMs()); rc != SQLITE_OK)
+    m_shownPath = shownPath;
+    m_busyTimeoutMs = busyTimeoutMs();
+    if (int rc = sqlite3_busy_timeout(db, m_busyTimeoutMs); rc != SQLITE_OK)
         return cannotOpen(sqliteReason(db, rc));
     // Set once: changing the authorizer later would expire every prepared
     // statement. It refuses nothing unless ExecuteQuery is preparing.
@@ -172,7 +175,10 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
     // every few hundred calls. The log is cut back to 64 MB after a
     // checkpoint that empties it.
     const char* const tuning[]
-        = { "PRAGMA cache_size = -16384", "PRAGMA wal_autocheckpoint = 10000", "PRAGMA journal_size_limit = 67108864" };
+        = { "PRAGMA cache_size = -16384", "PRAGMA wal_autocheckpoint = 10000", "PRAGMA journal_size_limit = 67108864",
+              // Every page read is checked for cells that run off it, so a
+              // damaged page fails the statement that meets it.
+              "PRAGMA cell_size_check = ON" };
     for (const char* pragma : tuning)
         if (Status st = m_db.exec(pragma); !st)
             return cannotOpen(st.reason());
@@ -281,6 +287,8 @@ Status Store::run(Statement& statement)
 
 Status Store::usable()
 {
+    if (!m_damageReason.empty())
+        return Status::damage(m_damageReason);
     if (m_depth > 0) {
         if (!m_doomed && sqlite3_get_autocommit(m_db.handle())) {
             m_doomed = true;
@@ -294,12 +302,55 @@ Status Store::usable()
 
 Status Store::checked(Status status)
 {
+    // SQLite met a damaged page: the file is refused from now on.
+    if (!status && !status.isDamage() && isDamageCode(sqlite3_extended_errcode(m_db.handle())))
+        return noteDamage(status.reason());
     if (!status && m_depth > 0 && !m_doomed && sqlite3_get_autocommit(m_db.handle())) {
         m_doomed = true;
         m_doomReason
             = std::string(kDoomedReason) + " (the database ended its transaction after: " + status.reason() + ")";
     }
     return status;
+}
+
+Status Store::writable()
+{
+    if (Status st = usable(); !st)
+        return st;
+    // A unit's check runs from its start; a write outside a unit waits for one.
+    if (m_depth > 0 || m_verified)
+        return {};
+    return takeVerdict(quickCheck(m_db.handle()));
+}
+
+Status Store::takeVerdict(const CheckVerdict& verdict)
+{
+    switch (verdict.kind) {
+    case CheckVerdict::Sound:
+        m_verified = true;
+        return {};
+    case CheckVerdict::Damaged:
+        return noteDamage(verdict.detail);
+    case CheckVerdict::Unchecked:
+        break;
+    }
+    return Status::failure(
+        "the database " + m_shownPath + " could not be checked before it is written: " + verdict.detail);
+}
+
+Status Store::noteDamage(const std::string& detail)
+{
+    if (m_damageReason.empty())
+        m_damageReason = "the database " + m_shownPath + " is damaged (" + detail + ")";
+    m_check.reset();
+    // Nothing of an open unit may be committed now.
+    if (m_depth > 0) {
+        if (!sqlite3_get_autocommit(m_db.handle()))
+            (void)run(m_rollback);
+        m_doomed = true;
+        m_doomReason = m_damageReason;
+    }
+    return Status::damage(m_damageReason);
 }
 
 Status Store::setSynchronous(bool full)
@@ -313,6 +364,7 @@ Status Store::setSynchronous(bool full)
 
 void Store::endUnit()
 {
+    m_check.reset();
     m_depth = 0;
     m_nextTopicId = 0;
     m_doomed = false;
@@ -386,17 +438,28 @@ Status Store::beginUnit()
         ++m_depth;
         return {};
     }
+    if (Status st = usable(); !st)
+        return st; // a damaged file opens no unit
     // The outermost unit's commit is synced; the write lock is taken at once,
     // so a database that another process holds fails here, before any work.
     if (Status st = setSynchronous(true); !st)
         return st;
     if (Status st = run(m_begin); !st) {
         (void)setSynchronous(false);
-        return st;
+        return checked(st);
     }
     m_depth = 1;
     m_doomed = false;
     m_nextTopicId = 0;
+    // The file is checked once per connection, before its first commit: the
+    // check runs beside the unit's work and the commit waits for it.
+    if (!m_verified) {
+        try {
+            m_check = std::make_unique<BackgroundCheck>(m_db.handle(), m_busyTimeoutMs);
+        } catch (...) {
+            m_check.reset(); // the commit checks on this connection instead
+        }
+    }
     return {};
 }
 
@@ -406,9 +469,18 @@ Status Store::commitUnit()
         return Status::failure(kNoUnitReason);
     if (m_depth > 1) {
         --m_depth;
+        if (!m_damageReason.empty())
+            return Status::damage(m_damageReason);
         return m_doomed ? Status::failure(m_doomReason) : Status();
     }
     Status result = usable();
+    if (result && !m_verified) {
+        const CheckVerdict verdict = m_check ? m_check->verdict() : quickCheck(m_db.handle());
+        m_check.reset();
+        result = takeVerdict(verdict);
+        if (!result && !sqlite3_get_autocommit(m_db.handle()))
+            (void)run(m_rollback);
+    }
     if (result) {
         observeSettings();
         result = run(m_commit);
@@ -430,10 +502,14 @@ Status Store::rollbackUnit()
         result = run(m_rollback);
     if (--m_depth > 0) {
         m_doomed = true;
-        m_doomReason = kDoomedReason;
+        if (m_damageReason.empty())
+            m_doomReason = kDoomedReason;
     } else {
         endUnit();
     }
+    // The unit is undone either way; the caller learns why it could not stay.
+    if (!m_damageReason.empty())
+        return Status::damage(m_damageReason);
     return result;
 }
 
@@ -546,7 +622,7 @@ Status Store::getModule(const std::string& name, ModuleFields& row)
 
 Status Store::insertModule(const ModuleFields& module)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     StatementRun r(m_insertModule);
     r.text(1, module.moduleName).text(2, module.directoryPrefix);
@@ -555,7 +631,7 @@ Status Store::insertModule(const ModuleFields& module)
 
 Status Store::deleteModules(const ModuleFields& pattern)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     // -1 and blank text mean any value.
     const std::vector<Condition> conditions = {
@@ -570,7 +646,7 @@ Status Store::deleteModules(const ModuleFields& pattern)
 
 Status Store::insertTopic(const TopicFields& topic)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     // The store numbers the topic; the identifier given is not used.
     if (Status st = roomForTopic(); !st)
@@ -602,7 +678,7 @@ Status Store::getTopic(const TopicFields& key, int32_t& topicId)
 
 Status Store::setTopic(int32_t topicId, int32_t hasChild)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     StatementRun r(m_setTopic);
     r.integer(1, topicId).integer(2, hasChild);
@@ -617,7 +693,7 @@ Status Store::setTopic(int32_t topicId, int32_t hasChild)
 
 Status Store::deleteTopics(const TopicFields& pattern)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     const std::vector<Condition> conditions = {
         number("TopicID", pattern.topicId, pattern.topicId == -1),
@@ -675,7 +751,7 @@ Status Store::getCodingSystem(const std::string& name, CodingSystemFields& row)
 
 Status Store::insertCode(const CodeFields& code)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     StatementRun r(m_insertCode);
     r.text(1, code.code).integer(2, code.codingSystemId).integer(3, code.codeFlag);
@@ -685,7 +761,7 @@ Status Store::insertCode(const CodeFields& code)
 
 Status Store::setCode(const CodeFields& code)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     // Every code of that name gets the description: within one coding system
     // when the record names one, in all of them when its identifier is 0. A
@@ -703,7 +779,7 @@ Status Store::setCode(const CodeFields& code)
 
 Status Store::deleteCodes(const CodeFields& pattern)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     const std::vector<Condition> conditions = {
         number("CodeID", pattern.codeId, pattern.codeId == -1),
@@ -741,7 +817,7 @@ Status Store::getDefaults(const std::string& key, DefaultsFields& defaults)
 
 Status Store::setDefaults(const DefaultsFields& defaults)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     // Update the row of that key, or add one: both in one savepoint, so that
     // the operation is atomic inside and outside a unit.
@@ -793,6 +869,8 @@ Status Store::executeQuery(std::string_view sql)
     // compiled anew: the row stored is the one the text would store.
     TopicInsertValues values;
     if (parseTopicInsert(sql, values)) {
+        if (Status st = writable(); !st)
+            return st;
         if (!fitsRecord(values.moduleId))
             return beyondRecord("the module identifier", values.moduleId);
         if (!fitsRecord(values.parentId))
@@ -835,6 +913,9 @@ Status Store::executeQuery(std::string_view sql)
     // refused before the first one runs.
     if (!holdsNoStatement(std::string_view(rest, static_cast<size_t>(end - rest))))
         return Status::failure("the SQL text holds more than one statement; none was run");
+    if (!sqlite3_stmt_readonly(statement.handle()))
+        if (Status st = writable(); !st)
+            return st;
     if (!m_guard.writesTopics) {
         StatementRun r(statement);
         return checked(r.execute());

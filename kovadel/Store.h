@@ -6,11 +6,13 @@
 // operations, at their first use) and bound per call.
 #pragma once
 
+#include "DamageCheck.h"
 #include "Records.h"
 #include "Sqlite.h"
 #include "Status.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -92,8 +94,14 @@ private:
     static int traceCommit(void* store);
     static void traceRollback(void* store);
     void appendTrace(const std::string& line) const;
-    // Fails while the unit of work has been rolled back.
+    // Fails while the unit of work has been rolled back, and for good once the
+    // file was found damaged.
     Status usable();
+    // usable(); and before the first write outside a unit, the file checked.
+    Status writable();
+    Status takeVerdict(const CheckVerdict& verdict);
+    // Refuses the file from now on; an open unit is rolled back at once.
+    Status noteDamage(const std::string& detail);
     // After a failed step inside a unit: SQLite may have ended the
     // transaction itself, which dooms the unit.
     Status checked(Status status);
@@ -115,6 +123,14 @@ private:
 
     Connection m_db;
     QueryGuard m_guard;
+    std::string m_shownPath;
+    int m_busyTimeoutMs = 0;
+
+    // Damage: the file is checked once per connection before it is written
+    // (see kovadel.h, KV_DAMAGED).
+    bool m_verified = false; // a check found the file sound
+    std::string m_damageReason; // set once the file was found damaged
+    std::unique_ptr<BackgroundCheck> m_check; // the outermost unit's check while it runs
 
     std::string m_tracePath; // empty: no trace
     int64_t m_observedSynchronous = -1;

@@ -2,6 +2,7 @@
 #include "KovadelTestSupport.h"
 
 #include <chrono>
+#include <cstdio>
 
 using namespace kovtest;
 
@@ -137,6 +138,57 @@ TEST_F(UnitTest, AUnitThatTheDatabaseEndedIsDoomed)
     EXPECT_EQ(moduleCount(), "0");
     EXPECT_NE(insertModule("C"), 0);
     EXPECT_EQ(moduleCount(), "1");
+}
+
+// A damaged file is refused before anything of a unit is committed: the
+// check's verdict ends the unit, and the connection refuses the file from then
+// on with KV_DAMAGED from the unit operations. A new connection refuses even a
+// single write outside a unit.
+TEST_F(UnitTest, ADamagedFileIsRefusedWithItsOwnResult)
+{
+    EXPECT_NE(insertModule("Kept"), 0);
+    for (int i = 0; i < 20; ++i) {
+        Bytes topic = topicRecord(0, 1, 0, 0, "doc.htm", "Topic number " + std::to_string(i));
+        ASSERT_NE(InsertTopic(topic.data(), status.data()), 0) << lastError();
+    }
+    const std::string root = raw().scalar("SELECT rootpage FROM sqlite_master WHERE name = 'topics'");
+    const long pageSize = std::stol(raw().scalar("PRAGMA page_size"));
+    m_raw.reset();
+    EndVelk(); // the last connection: the log is written back into the file
+    ASSERT_FALSE(std::filesystem::exists(m_path + "-wal"));
+    {
+        // Sixteen bytes in the middle of the topics' rows.
+        std::FILE* f = std::fopen(m_path.c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        const long page = (std::stol(root) - 1) * pageSize;
+        unsigned char header[8];
+        ASSERT_EQ(std::fseek(f, page, SEEK_SET), 0);
+        ASSERT_EQ(std::fread(header, 1, 8, f), 8u);
+        const long middle = page + ((header[5] << 8 | header[6]) + pageSize) / 2;
+        ASSERT_EQ(std::fseek(f, middle, SEEK_SET), 0);
+        const std::string junk(16, '\xee');
+        ASSERT_EQ(std::fwrite(junk.data(), 1, junk.size(), f), junk.size());
+        std::fclose(f);
+    }
+
+    ASSERT_NE(StartVelk(m_path.c_str(), "ADMIN", ""), 0) << lastError();
+    EXPECT_OK(BeginUnit(status.data()), status);
+    EXPECT_NE(insertModule("Lost"), 0); // the modules are sound; the file is not
+    EXPECT_EQ(CommitUnit(status.data()), KV_DAMAGED);
+    const std::string reason = lastError();
+    EXPECT_NE(reason.find("the database " + m_path + " is damaged"), std::string::npos) << reason;
+    EXPECT_EQ(statusText(status), padded(reason, 128).substr(0, 128));
+    EXPECT_EQ(BeginUnit(status.data()), KV_DAMAGED);
+    EXPECT_EQ(insertModule("Alone"), 0);
+    EXPECT_EQ(lastError(), reason);
+    EndVelk();
+
+    ASSERT_NE(StartVelk(m_path.c_str(), "ADMIN", ""), 0) << lastError();
+    EXPECT_EQ(insertModule("Alone"), 0);
+    EXPECT_NE(lastError().find(" is damaged"), std::string::npos) << lastError();
+    EndVelk();
+    m_raw = std::make_unique<RawDb>(m_path);
+    EXPECT_EQ(raw().query("SELECT ModuleName FROM modules"), (Rows { { "Kept" } }));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <tuple>
 
 namespace {
 
@@ -343,6 +344,107 @@ TEST_P(BadInputCases, ClearErrorAndNothingChanged)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BadInputCases, ::testing::ValuesIn(kCases), [](const auto& info) { return std::string(info.param.name); });
+
+// ---- damaged database files ----
+//
+// A copy of the seeded database with bytes of one b-tree page overwritten,
+// as a failing disk or a stray write leaves it. Every writing action refuses
+// it: exit status 2, one line naming the file, and the file as it was.
+
+struct Damage {
+    const char* name;
+    const char* tree; // the table or index whose page is overwritten
+    // Overwrites bytes of `page` (the page's bytes, `size` long).
+    void (*apply)(std::string& page);
+};
+
+int be16(const std::string& page, size_t at)
+{
+    return (static_cast<unsigned char>(page[at]) << 8) | static_cast<unsigned char>(page[at + 1]);
+}
+
+const Damage kDamages[] = {
+    // Sixteen bytes in the middle of the rows stored on the page.
+    { "TopicRowsOverwritten", "topics",
+        [](std::string& page) {
+            const size_t middle = (static_cast<size_t>(be16(page, 5)) + page.size()) / 2;
+            page.replace(middle, 16, std::string(16, '\xee'));
+        } },
+    // The cell count of an index page.
+    { "TopicIndexCellCount", "topics_module", [](std::string& page) { page.replace(3, 2, std::string("\x00\xc8", 2)); } },
+    // Cell pointers of the codes table.
+    { "CodeCellPointers", "codes", [](std::string& page) { page.replace(10, 6, std::string("\xff\x00\x0f\xf0\x0f\xf0", 6)); } },
+    { "CodeIndexRowsOverwritten", "codes_code",
+        [](std::string& page) {
+            const size_t middle = (static_cast<size_t>(be16(page, 5)) + page.size()) / 2;
+            page.replace(middle, 16, std::string(16, '\xee'));
+        } },
+};
+
+struct WritingAction {
+    const char* name;
+    std::vector<std::string> words; // "{dir}" is the test's folder
+};
+
+const WritingAction kWritingActions[] = {
+    { "TopicCreate", { "topic", "create", "ADULT", "ADU", "{dir}", "index.txt" } },
+    { "TopicDelete", { "topic", "delete", "ADULT" } },
+    { "CodeCreate", { "code", "create", "ICD", "{dir}", "codes.txt" } },
+    { "CodeDelete", { "code", "delete", "ICD" } },
+    { "CodeDescription", { "code", "description", "ICD", VELK_SOURCE_DIR "/examples/", "descriptions-icd.txt" } },
+};
+
+void PrintTo(const Damage& damage, std::ostream* os) { *os << damage.name; }
+void PrintTo(const WritingAction& action, std::ostream* os) { *os << action.name; }
+
+class DamagedDatabase : public BadInput,
+                        public ::testing::WithParamInterface<std::tuple<Damage, WritingAction>> { };
+
+TEST_P(DamagedDatabase, IsRefusedWithStatusTwoAndLeftAsItWas)
+{
+    const Damage& damage = std::get<0>(GetParam());
+    const WritingAction& action = std::get<1>(GetParam());
+    writeBytes(dir / "codes.txt", codeFile(30));
+
+    // The damaged copy: the b-tree's root page, which holds all its rows here.
+    target = dir / "damaged.db";
+    long long pageSize = 0, page = 0;
+    {
+        SqliteReader reader(db);
+        pageSize = std::stoll(reader.value("PRAGMA page_size"));
+        page = std::stoll(reader.value(std::string("SELECT rootpage FROM sqlite_master WHERE name = '") + damage.tree + "'"));
+    }
+    std::string bytes = readBytes(db);
+    ASSERT_FALSE(fs::exists(db.string() + "-wal")); // the file holds every row
+    std::string pageBytes = bytes.substr(static_cast<size_t>((page - 1) * pageSize), static_cast<size_t>(pageSize));
+    damage.apply(pageBytes);
+    bytes.replace(static_cast<size_t>((page - 1) * pageSize), pageBytes.size(), pageBytes);
+    writeBytes(target, bytes);
+    {
+        SqliteReader reader(target);
+        const std::string found = reader.value("PRAGMA quick_check");
+        ASSERT_NE(found, "ok") << "the damage went unnoticed by SQLite itself";
+    }
+
+    std::vector<std::string> args { target.string() };
+    for (const std::string& w : action.words)
+        args.push_back(w == "{dir}" ? dir.slash() : w);
+    const Outcome o = run(args, dir.path(), options);
+
+    EXPECT_TRUE(o.exited) << o.describe();
+    EXPECT_EQ(o.exitCode, 2) << o.describe();
+    EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
+    EXPECT_NE(o.err.find(target.string() + " is damaged"), std::string::npos) << o.err;
+    EXPECT_TRUE(o.out.empty()) << o.out;
+    EXPECT_EQ(readBytes(target) == bytes, true) << "the damaged file was written";
+    EXPECT_FALSE(fs::exists(target.string() + "-wal"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DamagedDatabase,
+    ::testing::Combine(::testing::ValuesIn(kDamages), ::testing::ValuesIn(kWritingActions)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+    });
 
 TEST_F(BadInput, LackingLibraryStillServesEveryOtherFunction)
 {

@@ -83,7 +83,20 @@ KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status);
 /* Units of work. Units nest: only the outermost commit writes; a roll-back at
  * any depth undoes the whole outer unit, and every data operation then fails
  * until the outermost unit has been ended. Outside a unit each operation is
- * atomic on its own. */
+ * atomic on its own.
+ *
+ * Damaged files. A connection checks its database once, before the first
+ * change is committed: from the outermost BeginUnit on, SQLite's quick_check
+ * of the whole file runs on a read-only connection of its own beside the
+ * unit's work, and the outermost CommitUnit waits for its verdict; a write
+ * outside a unit runs the check first. A file found damaged (by the check, or
+ * by a damaged page that any statement meets) is refused for the rest of the
+ * connection: an open unit is rolled back at once, every data operation
+ * fails with a reason that names the file, and BeginUnit, CommitUnit and
+ * RollbackUnit return KV_DAMAGED instead of 0 (RollbackUnit after it has
+ * ended the unit). Nothing is written to a damaged file. */
+#define KV_DAMAGED (-2)
+
 KOVADEL_API int32_t BeginUnit(void* status);
 KOVADEL_API int32_t CommitUnit(void* status);
 KOVADEL_API int32_t RollbackUnit(void* status);
