@@ -44,7 +44,8 @@ namespace {
     // if a statement passed to ExecuteQuery could change them.
     bool isGuardedPragma(const char* name)
     {
-        static constexpr const char* guarded[] = { "journal_mode", "synchronous", "locking_mode", "writable_schema" };
+        static constexpr const char* guarded[]
+            = { "journal_mode", "synchronous", "locking_mode", "writable_schema", "cell_size_check" };
         for (const char* g : guarded)
             if (sqlite3_stricmp(name, g) == 0)
                 return true;
@@ -80,7 +81,6 @@ namespace {
 
 Store::~Store()
 {
-    m_check.reset();
     if (m_depth > 0 && m_db.handle() && !sqlite3_get_autocommit(m_db.handle()))
         (void)run(m_rollback);
 }
@@ -106,7 +106,7 @@ int Store::authorize(void* guard, int action, const char* first, const char* sec
         return SQLITE_OK;
     case SQLITE_PRAGMA:
         if (first && second && isGuardedPragma(first)) {
-            g->denied = "a statement that changes the journal, synchronous, locking or schema pragmas is refused";
+            g->denied = "a statement that changes the journal, synchronous, locking, schema or page-check pragmas is refused";
             return SQLITE_DENY;
         }
         return SQLITE_OK;
@@ -125,8 +125,7 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
         return cannotOpen(st.reason());
     sqlite3* db = m_db.handle();
     m_shownPath = shownPath;
-    m_busyTimeoutMs = busyTimeoutMs();
-    if (int rc = sqlite3_busy_timeout(db, m_busyTimeoutMs); rc != SQLITE_OK)
+    if (int rc = sqlite3_busy_timeout(db, busyTimeoutMs()); rc != SQLITE_OK)
         return cannotOpen(sqliteReason(db, rc));
     // Set once: changing the authorizer later would expire every prepared
     // statement. It refuses nothing unless ExecuteQuery is preparing.
@@ -317,17 +316,32 @@ Status Store::writable()
 {
     if (Status st = usable(); !st)
         return st;
-    // A unit's check runs from its start; a write outside a unit waits for one.
+    // A unit is checked as it begins.
     if (m_depth > 0 || m_verified)
         return {};
-    return takeVerdict(quickCheck(m_db.handle()));
+    return verify();
+}
+
+Status Store::verify()
+{
+    // Every page that a statement reads or writes is checked by SQLite as it
+    // is loaded (cell_size_check), and a damaged one fails the statement (see
+    // checked()). These b-trees steer where a run's rows go, so they are
+    // checked whole: the schema and the list of free pages, the modules, the
+    // coding systems, the defaults and the numbering of new rows.
+    static constexpr const char* steering[]
+        = { "sqlite_schema", "modules", "codingsystems", "patEdDefaults", "sqlite_sequence" };
+    for (const char* table : steering)
+        if (Status st = takeVerdict(quickCheck(m_db.handle(), table)); !st)
+            return st;
+    m_verified = true;
+    return {};
 }
 
 Status Store::takeVerdict(const CheckVerdict& verdict)
 {
     switch (verdict.kind) {
     case CheckVerdict::Sound:
-        m_verified = true;
         return {};
     case CheckVerdict::Damaged:
         return noteDamage(verdict.detail);
@@ -342,7 +356,6 @@ Status Store::noteDamage(const std::string& detail)
 {
     if (m_damageReason.empty())
         m_damageReason = "the database " + m_shownPath + " is damaged (" + detail + ")";
-    m_check.reset();
     // Nothing of an open unit may be committed now.
     if (m_depth > 0) {
         if (!sqlite3_get_autocommit(m_db.handle()))
@@ -364,7 +377,6 @@ Status Store::setSynchronous(bool full)
 
 void Store::endUnit()
 {
-    m_check.reset();
     m_depth = 0;
     m_nextTopicId = 0;
     m_doomed = false;
@@ -451,13 +463,14 @@ Status Store::beginUnit()
     m_depth = 1;
     m_doomed = false;
     m_nextTopicId = 0;
-    // The file is checked once per connection, before its first commit: the
-    // check runs beside the unit's work and the commit waits for it.
+    // Checked once per connection, with the write lock held: nothing can
+    // change the file between the check and the unit's work.
     if (!m_verified) {
-        try {
-            m_check = std::make_unique<BackgroundCheck>(m_db.handle(), m_busyTimeoutMs);
-        } catch (...) {
-            m_check.reset(); // the commit checks on this connection instead
+        if (Status st = verify(); !st) {
+            if (!sqlite3_get_autocommit(m_db.handle()))
+                (void)run(m_rollback);
+            endUnit();
+            return st;
         }
     }
     return {};
@@ -474,13 +487,6 @@ Status Store::commitUnit()
         return m_doomed ? Status::failure(m_doomReason) : Status();
     }
     Status result = usable();
-    if (result && !m_verified) {
-        const CheckVerdict verdict = m_check ? m_check->verdict() : quickCheck(m_db.handle());
-        m_check.reset();
-        result = takeVerdict(verdict);
-        if (!result && !sqlite3_get_autocommit(m_db.handle()))
-            (void)run(m_rollback);
-    }
     if (result) {
         observeSettings();
         result = run(m_commit);

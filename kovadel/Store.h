@@ -12,7 +12,6 @@
 #include "Status.h"
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -99,6 +98,8 @@ private:
     Status usable();
     // usable(); and before the first write outside a unit, the file checked.
     Status writable();
+    // Checks the file once per connection; see verify() in Store.cpp.
+    Status verify();
     Status takeVerdict(const CheckVerdict& verdict);
     // Refuses the file from now on; an open unit is rolled back at once.
     Status noteDamage(const std::string& detail);
@@ -124,13 +125,10 @@ private:
     Connection m_db;
     QueryGuard m_guard;
     std::string m_shownPath;
-    int m_busyTimeoutMs = 0;
 
-    // Damage: the file is checked once per connection before it is written
-    // (see kovadel.h, KV_DAMAGED).
-    bool m_verified = false; // a check found the file sound
+    // Damage (see kovadel.h, KV_DAMAGED).
+    bool m_verified = false; // verify() found the file sound
     std::string m_damageReason; // set once the file was found damaged
-    std::unique_ptr<BackgroundCheck> m_check; // the outermost unit's check while it runs
 
     std::string m_tracePath; // empty: no trace
     int64_t m_observedSynchronous = -1;

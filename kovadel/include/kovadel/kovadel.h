@@ -85,16 +85,16 @@ KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status);
  * until the outermost unit has been ended. Outside a unit each operation is
  * atomic on its own.
  *
- * Damaged files. A connection checks its database once, before the first
- * change is committed: from the outermost BeginUnit on, SQLite's quick_check
- * of the whole file runs on a read-only connection of its own beside the
- * unit's work, and the outermost CommitUnit waits for its verdict; a write
- * outside a unit runs the check first. A file found damaged (by the check, or
- * by a damaged page that any statement meets) is refused for the rest of the
- * connection: an open unit is rolled back at once, every data operation
- * fails with a reason that names the file, and BeginUnit, CommitUnit and
- * RollbackUnit return KV_DAMAGED instead of 0 (RollbackUnit after it has
- * ended the unit). Nothing is written to a damaged file. */
+ * Damaged files. Every page that an operation reads or writes is checked by
+ * SQLite as it is loaded (its header, cell pointers, cells and free space);
+ * and once per connection, as the first unit begins (or before a first write
+ * outside a unit), SQLite's quick_check examines the schema, the list of free
+ * pages and the small tables that steer where rows go: modules, coding
+ * systems, defaults, sqlite_sequence. A file found damaged is refused for the
+ * rest of the connection: an open unit is rolled back at once, every data
+ * operation fails with a reason that names the file, and BeginUnit,
+ * CommitUnit and RollbackUnit return KV_DAMAGED instead of 0 (RollbackUnit
+ * after it has ended the unit). Nothing is committed to a damaged file. */
 #define KV_DAMAGED (-2)
 
 KOVADEL_API int32_t BeginUnit(void* status);
