@@ -177,8 +177,9 @@ bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& r
     UnitOfWork unit(ctx.store);
     if (!unit.begin()) {
         damaged = unit.damaged();
-        ctx.ui.messageBox(damaged ? damagedMessage(unit.error())
-                                  : QStringLiteral("The database %1 could not be changed: %2").arg(ctx.vars.DbPath, unit.error()));
+        ctx.ui.messageBox(damaged
+                ? damagedMessage(unit.error())
+                : QStringLiteral("The database %1 could not be changed: %2").arg(ctx.vars.DbPath, unit.error()));
         return false;
     }
     bool ok = false;

@@ -176,8 +176,7 @@ Timing checkAlone(const std::string& path, int repetitions)
         const Stopwatch watch;
         sqlite3_stmt* stmt = nullptr;
         sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &stmt, nullptr);
-        const bool sound = sqlite3_step(stmt) == SQLITE_ROW
-            && sqlite3_column_text(stmt, 0)
+        const bool sound = sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0)
             && std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "ok") == 0;
         sqlite3_finalize(stmt);
         watch.keepBest(t);
@@ -212,8 +211,8 @@ Timing timed(const std::string& master, const std::string& path, int repetitions
 
 // The fill's 75,000 inserts through raw SQLite in one transaction, with the
 // page checks on or off.
-Timing rawFill(const std::string& master, const std::string& path, int repetitions, bool pageChecks,
-    const std::vector<int>& order)
+Timing rawFill(
+    const std::string& master, const std::string& path, int repetitions, bool pageChecks, const std::vector<int>& order)
 {
     Timing t;
     for (int r = 0; r < repetitions; ++r) {
@@ -222,7 +221,8 @@ Timing rawFill(const std::string& master, const std::string& path, int repetitio
         fs::copy_file(master, path, fs::copy_options::overwrite_existing);
         sqlite3* db = nullptr;
         sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-        exec(db, std::string("PRAGMA cache_size = -16384; PRAGMA synchronous = FULL; PRAGMA cell_size_check = ")
+        exec(db,
+            std::string("PRAGMA cache_size = -16384; PRAGMA synchronous = FULL; PRAGMA cell_size_check = ")
                 + (pageChecks ? "ON" : "OFF"));
         sqlite3_stmt* stmt = nullptr;
         sqlite3_prepare_v2(db,
@@ -318,7 +318,8 @@ int main(int argc, char** argv)
     std::printf("- checking every page loaded: %+.1f ms on the raw inserts, %.1f%% (%+.1f ms, %.1f%%);\n",
         rawOn.cpu - rawOff.cpu, percent(rawOn.cpu - rawOff.cpu, rawOff.cpu), rawOn.wall - rawOff.wall,
         percent(rawOn.wall - rawOff.wall, rawOff.wall));
-    std::printf("- a quick_check of the whole file would take %.0f%% and %.0f%% of the two loads (%.0f%% and %.0f%%).\n",
+    std::printf(
+        "- a quick_check of the whole file would take %.0f%% and %.0f%% of the two loads (%.0f%% and %.0f%%).\n",
         percent(alone.cpu, replaceBare.cpu), percent(alone.cpu, fillBare.cpu), percent(alone.wall, replaceBare.wall),
         percent(alone.wall, fillBare.wall));
 

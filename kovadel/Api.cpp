@@ -107,6 +107,17 @@ namespace {
         });
     }
 
+    // Closes the open database, and puts back a file that it made but stored
+    // nothing in.
+    void closeStore(Library& lib)
+    {
+        if (!lib.store)
+            return;
+        const MadeFile made = lib.store->madeFile();
+        lib.store.reset();
+        undoMadeFile(made);
+    }
+
     // Checks that can be made before SQLite sees the path: SQLite would open a
     // folder or a device, or report a missing folder only vaguely.
     Status checkDatabasePath(const std::string& path)
@@ -190,13 +201,17 @@ KOVADEL_API int32_t StartVelk(const char* path, const char* user, const char* pa
     (void)user; // the database has no accounts; both are accepted and not used
     (void)password;
     return call(nullptr, 0, [&](Library& lib, int32_t&) -> Status {
-        lib.store.reset(); // a database already open is closed first
+        closeStore(lib); // a database already open is closed first
         const std::string utf8Path = path ? ansiAsUtf8(path) : std::string();
         if (Status st = checkDatabasePath(utf8Path); !st)
             return st;
         auto store = std::make_unique<Store>();
-        if (Status st = store->open(utf8Path, utf8Path); !st)
+        if (Status st = store->open(utf8Path, utf8Path, originOf(utf8Path)); !st) {
+            const MadeFile made = store->madeFile();
+            store.reset();
+            undoMadeFile(made);
             return st;
+        }
         lib.store = std::move(store);
         return {};
     });
@@ -205,7 +220,7 @@ KOVADEL_API int32_t StartVelk(const char* path, const char* user, const char* pa
 KOVADEL_API int32_t EndVelk(void)
 {
     return call(nullptr, 0, [](Library& lib, int32_t&) -> Status {
-        lib.store.reset(); // rolls back an open unit and closes the file
+        closeStore(lib); // rolls back an open unit and closes the file
         return {};
     });
 }

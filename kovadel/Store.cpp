@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kovadel {
@@ -106,7 +107,8 @@ int Store::authorize(void* guard, int action, const char* first, const char* sec
         return SQLITE_OK;
     case SQLITE_PRAGMA:
         if (first && second && isGuardedPragma(first)) {
-            g->denied = "a statement that changes the journal, synchronous, locking, schema or page-check pragmas is refused";
+            g->denied
+                = "a statement that changes the journal, synchronous, locking, schema or page-check pragmas is refused";
             return SQLITE_DENY;
         }
         return SQLITE_OK;
@@ -115,15 +117,47 @@ int Store::authorize(void* guard, int action, const char* first, const char* sec
     }
 }
 
-Status Store::open(const std::string& utf8Path, const std::string& shownPath)
+Status Store::open(const std::string& utf8Path, const std::string& shownPath, MadeFile::Origin origin)
 {
-    auto cannotOpen = [&](const std::string& why) {
+    // Another run that found the file new, or empty, and stored nothing may
+    // remove it (or empty it) again while this one opens it: once this
+    // connection holds the file (its -shm open), nobody can, so it looks
+    // whether the path still names the file it has open, and opens it anew
+    // when not.
+    for (int attempt = 0;; ++attempt) {
+        bool moved = false;
+        Status st = openOnce(utf8Path, shownPath, origin, moved);
+        if (!st || !moved)
+            return st;
         m_db.close();
-        return Status::failure("cannot open the database " + shownPath + ": " + why);
+        if (attempt == 4)
+            return Status::failure("cannot open the database " + shownPath
+                + ": it was removed or replaced while it was being opened, again and again");
+        origin = originOf(utf8Path);
+    }
+}
+
+Status Store::openOnce(const std::string& utf8Path, const std::string& shownPath, MadeFile::Origin origin, bool& moved)
+{
+    // A file removed under this connection fails in odd ways (an I/O error,
+    // say): the path is opened anew then.
+    auto fail = [&](Status st) {
+        moved = fileMoved();
+        m_db.close();
+        return moved ? Status() : st;
     };
+    auto cannotOpen = [&](const std::string& why) {
+        return fail(Status::failure("cannot open the database " + shownPath + ": " + why));
+    };
+    m_made = MadeFile();
     if (Status st = m_db.open(utf8Path); !st)
         return cannotOpen(st.reason());
     sqlite3* db = m_db.handle();
+    if (origin != MadeFile::Origin::Existing) {
+        struct stat info { };
+        if (::stat(utf8Path.c_str(), &info) == 0)
+            m_made = { origin, utf8Path, info.st_dev, info.st_ino, std::string() };
+    }
     m_shownPath = shownPath;
     if (int rc = sqlite3_busy_timeout(db, busyTimeoutMs()); rc != SQLITE_OK)
         return cannotOpen(sqliteReason(db, rc));
@@ -146,10 +180,10 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
                   "its -shm file beside it)");
         return cannotOpen(st.reason());
     }
-    if (state == SchemaState::Foreign) {
-        m_db.close();
-        return Status::failure(shownPath + " is not a VELKINDEX database: " + why);
-    }
+    if (state == SchemaState::Foreign)
+        return fail(Status::failure(shownPath + " is not a VELKINDEX database: " + why));
+    if (state != SchemaState::Empty)
+        m_made.origin = MadeFile::Origin::Existing; // made by another run meanwhile
 
     // Write-ahead logging where the file allows it; a write-protected file
     // keeps its journal mode and can still be read.
@@ -160,10 +194,18 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
     observeSettings();
 
     if (state == SchemaState::Empty) {
-        if (Status st = createSchemaIfEmpty(shownPath); !st) {
-            m_db.close();
-            return st;
-        }
+        bool created = false;
+        int64_t version = -1;
+        if (Status st = createSchemaIfEmpty(shownPath, created, version); !st)
+            return fail(st);
+        if (created)
+            keepFreshFile(version);
+        else
+            m_made.origin = MadeFile::Origin::Existing;
+    }
+    if (fileMoved()) {
+        moved = true;
+        return {};
     }
     // Single operations outside units commit without a sync of their own
     // (WAL keeps them atomic); units raise this to FULL for their commit.
@@ -189,7 +231,49 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
     return {};
 }
 
-Status Store::createSchemaIfEmpty(const std::string& shownPath)
+bool Store::fileMoved()
+{
+    int moved = 0;
+    return m_db.handle() && sqlite3_file_control(m_db.handle(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK
+        && moved != 0;
+}
+
+int64_t Store::dataVersion()
+{
+    Statement version;
+    if (!version.prepare(m_db.handle(), "PRAGMA data_version"))
+        return -1;
+    StatementRun r(version);
+    return r.next() ? r.columnInteger(0) : -1;
+}
+
+void Store::keepFreshFile(int64_t versionAtCreation)
+{
+    // The schema's pages are written back into the file, so that the file by
+    // itself holds them; its bytes then tell whether anything was stored
+    // since. That is so only when no other connection has committed anything
+    // since the schema (another run may have begun its work at once): the
+    // write-back does not wait for one, and the data version tells. When it
+    // cannot be told, the file is simply kept.
+    sqlite3* db = m_db.handle();
+    bool written = false;
+    sqlite3_busy_timeout(db, 0);
+    {
+        Statement checkpoint;
+        if (checkpoint.prepare(db, "PRAGMA wal_checkpoint(TRUNCATE)")) {
+            StatementRun r(checkpoint);
+            written = r.next() && r.columnInteger(0) == 0 && r.columnInteger(1) == 0;
+        }
+    }
+    sqlite3_busy_timeout(db, busyTimeoutMs());
+    if (!written || !readWhole(m_made.path, m_made.freshBytes) || m_made.freshBytes.empty() || versionAtCreation < 0
+        || dataVersion() != versionAtCreation) {
+        m_made.origin = MadeFile::Origin::Existing;
+        m_made.freshBytes.clear();
+    }
+}
+
+Status Store::createSchemaIfEmpty(const std::string& shownPath, bool& created, int64_t& version)
 {
     // Another process may be creating it at the same moment: look again once
     // the write lock is held.
@@ -198,13 +282,19 @@ Status Store::createSchemaIfEmpty(const std::string& shownPath)
     SchemaState state = SchemaState::Empty;
     std::string why;
     Status st = inspectSchema(m_db.handle(), state, why);
-    if (st && state == SchemaState::Empty)
+    if (st && state == SchemaState::Empty) {
         st = createSchema(m_db);
-    else if (st && state == SchemaState::Foreign)
+        created = st.ok();
+    } else if (st && state == SchemaState::Foreign)
         st = Status::failure(shownPath + " is not a VELKINDEX database: " + why);
+    // Read with the write lock held: only another connection's later commit
+    // changes it.
+    if (st && created)
+        version = dataVersion();
     if (st)
         st = m_db.exec("COMMIT");
     if (!st) {
+        created = false;
         if (!sqlite3_get_autocommit(m_db.handle()))
             (void)m_db.exec("ROLLBACK");
         if (st.reason().find("VELKINDEX") == std::string::npos)
@@ -724,8 +814,8 @@ Status Store::getCodingSystems(const CodingSystemFields& filter, std::vector<Cod
     };
     rows.clear();
     int64_t beyond = 0;
-    Status st = runPattern(kListCodingSystems, "SELECT CodingSystemID, CodingSystemName FROM codingsystems",
-        conditions, " ORDER BY CodingSystemID", [&rows, &beyond](const StatementRun& r) {
+    Status st = runPattern(kListCodingSystems, "SELECT CodingSystemID, CodingSystemName FROM codingsystems", conditions,
+        " ORDER BY CodingSystemID", [&rows, &beyond](const StatementRun& r) {
             const int64_t id = r.columnInteger(0);
             if (!fitsRecord(id))
                 beyond = id;
@@ -962,7 +1052,8 @@ Status Store::roomForTopic()
     if (m_nextTopicId == 0 || m_depth == 0) {
         StatementRun r(m_nextTopicIdQuery);
         if (!r.next())
-            return checked(r.status().ok() ? Status::failure("the next topic identifier could not be read") : r.status());
+            return checked(
+                r.status().ok() ? Status::failure("the next topic identifier could not be read") : r.status());
         m_nextTopicId = r.columnInteger(0);
     }
     if (m_nextTopicId > kLargestIdentifier)

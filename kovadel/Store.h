@@ -7,6 +7,7 @@
 #pragma once
 
 #include "DamageCheck.h"
+#include "MadeFile.h"
 #include "Records.h"
 #include "Sqlite.h"
 #include "Status.h"
@@ -27,8 +28,12 @@ public:
     Store& operator=(const Store&) = delete;
 
     // Opens `utf8Path`, creating the schema in a new or empty file. `shownPath`
-    // names the file in reasons.
-    Status open(const std::string& utf8Path, const std::string& shownPath);
+    // names the file in reasons; `origin` is what was found at the path.
+    Status open(const std::string& utf8Path, const std::string& shownPath,
+        MadeFile::Origin origin = MadeFile::Origin::Existing);
+
+    // The file this connection made, for undoMadeFile() once it is closed.
+    const MadeFile& madeFile() const { return m_made; }
 
     // Units of work: see kovadel.h.
     Status beginUnit();
@@ -77,12 +82,18 @@ private:
     };
     static int authorize(void* guard, int action, const char* first, const char* second, const char*, const char*);
 
+    Status openOnce(const std::string& utf8Path, const std::string& shownPath, MadeFile::Origin origin, bool& moved);
     Status prepareStatements();
     // Fails, naming the limit, when the next topic's number would not fit
     // its record; topicInserted() keeps the number known within a unit.
     Status roomForTopic();
     void topicInserted(const Status& insert);
-    Status createSchemaIfEmpty(const std::string& shownPath);
+    Status createSchemaIfEmpty(const std::string& shownPath, bool& created, int64_t& version);
+    // Whether the path no longer names the file that the connection has open.
+    bool fileMoved();
+    // Keeps the bytes of the file that the schema was just created in.
+    void keepFreshFile(int64_t versionAtCreation);
+    int64_t dataVersion(); // PRAGMA data_version: changes when another connection commits
 
     // Diagnostics: when VELKINDEX_TRACE_COMMITS names a file, every commit and
     // roll-back of the connection appends one line to it, with the
@@ -125,6 +136,7 @@ private:
     Connection m_db;
     QueryGuard m_guard;
     std::string m_shownPath;
+    MadeFile m_made;
 
     // Damage (see kovadel.h, KV_DAMAGED).
     bool m_verified = false; // verify() found the file sound

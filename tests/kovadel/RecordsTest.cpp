@@ -185,8 +185,8 @@ TEST_F(RecordsTest, TopicNumbersPastTheRecordRangeAreRefused)
     EXPECT_EQ(ExecuteQuery(insert.c_str(), status.data()), 0);
     EXPECT_NE(lastError().find("2147483647"), std::string::npos) << lastError();
     EXPECT_OK(CommitUnit(status.data()), status);
-    EXPECT_EQ(raw().query("SELECT TopicID, Description FROM topics"),
-        (Rows { { "1", "Kept" }, { "2147483647", "Next " } }));
+    EXPECT_EQ(
+        raw().query("SELECT TopicID, Description FROM topics"), (Rows { { "1", "Kept" }, { "2147483647", "Next " } }));
 
     // Outside a unit, and by any statement: nothing is left of the attempt.
     EXPECT_EQ(InsertTopic(record.data(), status.data()), 0);

@@ -73,6 +73,12 @@ public:
                 | fs::perms::others_read | fs::perms::others_write);
     }
 
+    // Whether `file` (when `itself`) or its -wal or -shm is there.
+    static bool leftBeside(const fs::path& file, bool itself)
+    {
+        return (itself && fs::exists(file)) || fs::exists(file.string() + "-wal") || fs::exists(file.string() + "-shm");
+    }
+
     // Numbers the next topic past `seq`, as SQLite's AUTOINCREMENT does.
     void setTopicSequence(long long seq)
     {
@@ -185,6 +191,30 @@ const InputCase kCases[] = {
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 1, { "readonly" }, nullptr, {},
         [](BadInput& t) -> std::string {
             return readBytes(t.target) == readBytes(t.dir / "locked.copy") ? "" : "the read-only file was written";
+        } },
+
+    // ---- a failed run leaves the file system as it found it ----
+    { "NewPathAndAFailingRun", [](BadInput& t) { t.target = t.dir / "new.db"; }, { "code", "delete", "NOSUCH" }, 1,
+        { "NOSUCH" }, nullptr, {},
+        [](BadInput& t) -> std::string { return t.leftBeside(t.target, true) ? "a database was left behind" : ""; } },
+    { "EmptyFileAndAFailingRun",
+        [](BadInput& t) {
+            t.target = t.dir / "empty.db";
+            writeBytes(t.target, "");
+        },
+        { "topic", "create", "NEW", "NEW", "{dir}", "missing.txt" }, 1, { "missing.txt" }, nullptr, {},
+        [](BadInput& t) -> std::string {
+            if (fileSize(t.target) != 0)
+                return "the empty file was made a database";
+            return t.leftBeside(t.target, false) ? "a log was left beside it" : "";
+        } },
+    { "NewPathAndASuccessfulRun", [](BadInput& t) { t.target = t.dir / "new.db"; },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 0, {}, nullptr, {},
+        [](BadInput& t) -> std::string {
+            if (!fs::exists(t.target))
+                return "no database was created";
+            SqliteReader reader(t.target);
+            return reader.value("SELECT count(*) FROM topics") == "20" ? "" : "the topics were not stored";
         } },
 
     // ---- the input file ----
@@ -447,7 +477,8 @@ TEST_P(DamagedDatabase, IsRefusedWhereTheRunWouldTouchIt)
         pageSize = std::stoll(reader.value("PRAGMA page_size"));
         page = std::stoll(std::string(c.damage->tree) == "freelist"
                 ? "0"
-                : reader.value(std::string("SELECT rootpage FROM sqlite_master WHERE name = '") + c.damage->tree + "'"));
+                : reader.value(
+                    std::string("SELECT rootpage FROM sqlite_master WHERE name = '") + c.damage->tree + "'"));
     } // the last connection writes its log back into the file
     ASSERT_FALSE(fs::exists(target.string() + "-wal"));
     std::string bytes = readBytes(target);
@@ -484,9 +515,8 @@ TEST_P(DamagedDatabase, IsRefusedWhereTheRunWouldTouchIt)
     EXPECT_FALSE(fs::exists(target.string() + "-wal"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DamagedDatabase, ::testing::ValuesIn(damageCases()), [](const auto& info) {
-    return std::string(info.param.damage->name) + "_" + info.param.action->name;
-});
+INSTANTIATE_TEST_SUITE_P(Cases, DamagedDatabase, ::testing::ValuesIn(damageCases()),
+    [](const auto& info) { return std::string(info.param.damage->name) + "_" + info.param.action->name; });
 
 TEST_F(BadInput, LackingLibraryStillServesEveryOtherFunction)
 {
