@@ -4,6 +4,8 @@
  * Every function returns a 32-bit signed integer: non-zero when it succeeded
  * (for the single-record look-ups: found), 0 when it failed or found nothing.
  * FileLineCount returns the line count, or -1 when the file cannot be read.
+ * BeginUnit, CommitUnit and RollbackUnit return KV_DAMAGED for a damaged
+ * database file (see "Damaged files" below).
  * On failure a one-line reason (ANSI, blank-padded) is written into
  * StatusText1 of the CallStatus; on success StatusText1 is blank.
  *
