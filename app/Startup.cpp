@@ -179,9 +179,16 @@ QString commitFailureMessage(PatEdContext& ctx, const CommandLinePlan& plan, con
         .arg(path, where, ctx.vars.DbPath, reason);
 }
 
+// The library found the database file damaged: nothing was written to it.
+QString damagedMessage(const QString& reason)
+{
+    return QStringLiteral("Nothing was changed: %1. Restore the database from a backup, then run again.").arg(reason);
+}
+
 // Runs one batch action as one unit of work: it is stored whole or not at all.
-// `report` tells what it did once it is stored.
-bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& report)
+// `report` tells what it did once it is stored; `damaged` that it failed
+// because the database file is damaged.
+bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& report, bool& damaged)
 {
     if (plan.name.isEmpty()) {
         ctx.ui.messageBox(missingNameMessage(plan.action));
@@ -193,7 +200,10 @@ bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& r
     }
     UnitOfWork unit(ctx.store);
     if (!unit.begin()) {
-        ctx.ui.messageBox(QStringLiteral("The database %1 could not be changed: %2").arg(ctx.vars.DbPath, unit.error()));
+        damaged = unit.damaged();
+        ctx.ui.messageBox(damaged
+                ? damagedMessage(unit.error())
+                : QStringLiteral("The database %1 could not be changed: %2").arg(ctx.vars.DbPath, unit.error()));
         return false;
     }
     bool ok = false;
@@ -217,10 +227,15 @@ bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& r
     case BatchAction::None:
         break;
     }
-    if (!ok)
-        return false; // the unit rolls back as it goes
+    if (!ok) {
+        // The handler has said why; a damaged file ends the run as unusable.
+        unit.rollback();
+        damaged = unit.damaged();
+        return false;
+    }
     if (!unit.commit()) {
-        ctx.ui.messageBox(commitFailureMessage(ctx, plan, unit.error()));
+        damaged = unit.damaged();
+        ctx.ui.messageBox(damaged ? damagedMessage(unit.error()) : commitFailureMessage(ctx, plan, unit.error()));
         return false;
     }
     report = done;
@@ -304,9 +319,10 @@ StartupOutcome Form_Load(PatEdContext& ctx, const QString& commandLine)
         v.BatchFileDir = plan.fileDir;
         v.BatchFileName = plan.fileName;
         v.BatchRun = true;
-        const bool ok = runBatchAction(ctx, plan, outcome.report);
+        bool damaged = false;
+        const bool ok = runBatchAction(ctx, plan, outcome.report, damaged);
         v.BatchRun = false;
-        outcome.exitStatus = ok ? kExitOk : kExitFailed;
+        outcome.exitStatus = ok ? kExitOk : damaged ? kExitCannotStart : kExitFailed;
     } catch (const InterruptedError&) {
         // A signal stopped the run before its unit committed; the unit has
         // rolled back on the way here.
