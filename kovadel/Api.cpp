@@ -1,31 +1,30 @@
 // The exported C functions. Each one serialises on the library's lock,
-// decodes its arguments, runs the operation on the open store and reports
-// the outcome: the result, StatusText1 of the CallStatus, and the reason kept
-// for VelkLastError. No exception leaves a function.
+// checks and decodes its arguments, runs the operation on the open engine
+// (Engine.h) and reports the outcome: the result, StatusText1 of the
+// CallStatus, and the reason kept for VelkLastError. No exception leaves a
+// function.
 #include "kovadel/kovadel.h"
 
 #include "ByteForms.h"
+#include "Engine.h"
 #include "LineCounter.h"
 #include "Records.h"
 #include "Settings.h"
-#include "Store.h"
 
 #include "kovadel/codepage.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <sys/stat.h>
 
 namespace kovadel {
 namespace {
 
     struct Library {
         std::mutex mutex;
-        std::unique_ptr<Store> store; // null while no database is open
+        std::unique_ptr<Engine> engine; // null while no database is open
         std::string lastError; // UTF-8; empty after a success
     };
 
@@ -76,12 +75,12 @@ namespace {
     }
 
     // An operation on the open database.
-    template <class Body> int32_t storeCall(void* status, Body&& body) noexcept
+    template <class Body> int32_t engineCall(void* status, Body&& body) noexcept
     {
         return call(status, 0, [&](Library& lib, int32_t&) -> Status {
-            if (!lib.store)
+            if (!lib.engine)
                 return Status::failure("no database is open");
-            return body(*lib.store);
+            return body(*lib.engine);
         });
     }
 
@@ -91,9 +90,9 @@ namespace {
         return call(
             status, 0,
             [&](Library& lib, int32_t&) -> Status {
-                if (!lib.store)
+                if (!lib.engine)
                     return Status::failure("no database is open");
-                return body(*lib.store);
+                return body(*lib.engine);
             },
             KV_DAMAGED);
     }
@@ -101,47 +100,21 @@ namespace {
     // An operation on the open database with a record argument.
     template <class Body> int32_t recordCall(void* record, void* status, Body&& body) noexcept
     {
-        return storeCall(status, [&](Store& store) -> Status {
+        return engineCall(status, [&](Engine& engine) -> Status {
             if (!record)
                 return Status::failure("no record was given");
-            return body(store);
+            return body(engine);
         });
     }
 
-    // Closes the open database, and puts back a file that it made but stored
-    // nothing in.
-    void closeStore(Library& lib)
+    // Closes the open database (an engine puts back a file that it made but
+    // stored nothing in).
+    void closeEngine(Library& lib)
     {
-        if (!lib.store)
+        if (!lib.engine)
             return;
-        const MadeFile made = lib.store->madeFile();
-        lib.store.reset();
-        undoMadeFile(made);
-    }
-
-    // Checks that can be made before SQLite sees the path: SQLite would open a
-    // folder or a device, or report a missing folder only vaguely.
-    Status checkDatabasePath(const std::string& path)
-    {
-        if (path.empty())
-            return Status::failure("no database path was given");
-        const std::string cannot = "cannot open the database " + path + ": ";
-        struct stat info { };
-        if (::stat(path.c_str(), &info) == 0) {
-            if (S_ISDIR(info.st_mode))
-                return Status::failure(cannot + "it is a folder");
-            if (!S_ISREG(info.st_mode))
-                return Status::failure(cannot + "it is not a regular file");
-            return {};
-        }
-        if (errno != ENOENT)
-            return Status::failure(cannot + std::strerror(errno));
-        // A new file: its folder must be there already; none is ever created.
-        const size_t slash = path.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-        if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-            return Status::failure(cannot + "the folder " + folder + " does not exist");
-        return {};
+        lib.engine->close();
+        lib.engine.reset();
     }
 
     // The element size that a list operation expects, checked against what the
@@ -199,30 +172,27 @@ extern "C" {
 
 KOVADEL_API int32_t StartVelk(const char* path, const char* user, const char* password)
 {
-    (void)user; // the database has no accounts; both are accepted and not used
-    (void)password;
     int32_t failure = KOVADEL_START_FAILED;
     const int32_t result = call(nullptr, 0, [&](Library& lib, int32_t&) -> Status {
-        closeStore(lib); // a database already open is closed first
+        closeEngine(lib); // a database already open is closed first
         // The settings before the file: a mistyped setting opens nothing.
         if (Status st = checkSettings(); !st) {
             failure = KOVADEL_START_BAD_SETTING;
             return st;
         }
         // The file system's bytes, used as they are (kovadel.h).
-        const std::string fileName = path ? std::string(path) : std::string();
-        if (Status st = checkDatabasePath(fileName); !st)
-            return st;
-        auto store = std::make_unique<Store>();
-        if (Status st = store->open(fileName, fileName, originOf(fileName)); !st) {
+        const std::string database = path ? std::string(path) : std::string();
+        if (database.empty())
+            return Status::failure("no database path was given");
+        // The account as given; an engine whose database has none ignores it.
+        const Credentials credentials { user ? user : "", password ? password : "" };
+        std::unique_ptr<Engine> engine = chooseEngine(database);
+        if (Status st = engine->open(database, credentials); !st) {
             if (st.busy())
                 failure = KOVADEL_START_BUSY;
-            const MadeFile made = store->madeFile();
-            store.reset();
-            undoMadeFile(made);
-            return st;
+            return st; // the engine lets go of what it opened as it goes away
         }
-        lib.store = std::move(store);
+        lib.engine = std::move(engine);
         return {};
     });
     return result != 0 ? result : failure;
@@ -231,7 +201,7 @@ KOVADEL_API int32_t StartVelk(const char* path, const char* user, const char* pa
 KOVADEL_API int32_t EndVelk(void)
 {
     return call(nullptr, 0, [](Library& lib, int32_t&) -> Status {
-        closeStore(lib); // rolls back an open unit and closes the file
+        closeEngine(lib); // rolls back an open unit and closes the database
         return {};
     });
 }
@@ -268,10 +238,10 @@ KOVADEL_API int32_t FileLineCount(const char* path)
 
 KOVADEL_API int32_t ExecuteQuery(const char* sql, void* status)
 {
-    return storeCall(status, [&](Store& store) -> Status {
+    return engineCall(status, [&](Engine& engine) -> Status {
         if (!sql)
             return Status::failure("no SQL text was given");
-        return store.executeQuery(ansiAsUtf8(sql));
+        return engine.executeQuery(ansiAsUtf8(sql));
     });
 }
 
@@ -279,13 +249,13 @@ KOVADEL_API int32_t ExecuteQuery(const char* sql, void* status)
 
 KOVADEL_API int32_t GetModules(SAFEARRAY** list, void* status)
 {
-    return storeCall(status, [&](Store& store) -> Status {
+    return engineCall(status, [&](Engine& engine) -> Status {
         if (Status st = checkArray(list, KV_MODULE_ELEMENT_SIZE); !st)
             return st;
         const void* element = filterElement(list);
         const ModuleFields filter = element ? decodeModuleElement(element) : ModuleFields();
         std::vector<ModuleFields> rows;
-        if (Status st = store.getModules(filter, rows); !st)
+        if (Status st = engine.getModules(filter, rows); !st)
             return st;
         return fillArray(list, KV_MODULE_ELEMENT_SIZE, rows, encodeModuleElement);
     });
@@ -293,9 +263,9 @@ KOVADEL_API int32_t GetModules(SAFEARRAY** list, void* status)
 
 KOVADEL_API int32_t GetModule(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) -> Status {
+    return recordCall(record, status, [&](Engine& engine) -> Status {
         ModuleFields found;
-        if (Status st = store.getModule(decodeModule(record).moduleName, found); !st)
+        if (Status st = engine.getModule(decodeModule(record).moduleName, found); !st)
             return st;
         encodeModule(record, found);
         return {};
@@ -304,26 +274,26 @@ KOVADEL_API int32_t GetModule(void* record, void* status)
 
 KOVADEL_API int32_t InsertModule(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) { return store.insertModule(decodeModule(record)); });
+    return recordCall(record, status, [&](Engine& engine) { return engine.insertModule(decodeModule(record)); });
 }
 
 KOVADEL_API int32_t DeleteModules(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) { return store.deleteModules(decodeModule(record)); });
+    return recordCall(record, status, [&](Engine& engine) { return engine.deleteModules(decodeModule(record)); });
 }
 
 // ---- topics ----------------------------------------------------------------
 
 KOVADEL_API int32_t InsertTopic(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) { return store.insertTopic(decodeTopic(record)); });
+    return recordCall(record, status, [&](Engine& engine) { return engine.insertTopic(decodeTopic(record)); });
 }
 
 KOVADEL_API int32_t GetTopic(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) -> Status {
+    return recordCall(record, status, [&](Engine& engine) -> Status {
         int32_t topicId = 0;
-        if (Status st = store.getTopic(decodeTopic(record), topicId); !st)
+        if (Status st = engine.getTopic(decodeTopic(record), topicId); !st)
             return st;
         encodeTopicId(record, topicId);
         return {};
@@ -332,28 +302,28 @@ KOVADEL_API int32_t GetTopic(void* record, void* status)
 
 KOVADEL_API int32_t SetTopic(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) {
+    return recordCall(record, status, [&](Engine& engine) {
         const TopicFields topic = decodeTopic(record);
-        return store.setTopic(topic.topicId, topic.hasChild);
+        return engine.setTopic(topic.topicId, topic.hasChild);
     });
 }
 
 KOVADEL_API int32_t DeleteTopics(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) { return store.deleteTopics(decodeTopic(record)); });
+    return recordCall(record, status, [&](Engine& engine) { return engine.deleteTopics(decodeTopic(record)); });
 }
 
 // ---- coding systems and codes ---------------------------------------------
 
 KOVADEL_API int32_t GetCodingSystems(SAFEARRAY** list, void* status)
 {
-    return storeCall(status, [&](Store& store) -> Status {
+    return engineCall(status, [&](Engine& engine) -> Status {
         if (Status st = checkArray(list, KV_SYSTEM_ELEMENT_SIZE); !st)
             return st;
         const void* element = filterElement(list);
         const CodingSystemFields filter = element ? decodeCodingSystemElement(element) : CodingSystemFields();
         std::vector<CodingSystemFields> rows;
-        if (Status st = store.getCodingSystems(filter, rows); !st)
+        if (Status st = engine.getCodingSystems(filter, rows); !st)
             return st;
         return fillArray(list, KV_SYSTEM_ELEMENT_SIZE, rows, encodeCodingSystemElement);
     });
@@ -361,9 +331,9 @@ KOVADEL_API int32_t GetCodingSystems(SAFEARRAY** list, void* status)
 
 KOVADEL_API int32_t GetCodingSystem(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) -> Status {
+    return recordCall(record, status, [&](Engine& engine) -> Status {
         CodingSystemFields found;
-        if (Status st = store.getCodingSystem(decodeCodingSystem(record).codingSystemName, found); !st)
+        if (Status st = engine.getCodingSystem(decodeCodingSystem(record).codingSystemName, found); !st)
             return st;
         encodeCodingSystem(record, found);
         return {};
@@ -372,26 +342,26 @@ KOVADEL_API int32_t GetCodingSystem(void* record, void* status)
 
 KOVADEL_API int32_t InsertCode(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) { return store.insertCode(decodeCode(record)); });
+    return recordCall(record, status, [&](Engine& engine) { return engine.insertCode(decodeCode(record)); });
 }
 
 KOVADEL_API int32_t SetCode(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) { return store.setCode(decodeCode(record)); });
+    return recordCall(record, status, [&](Engine& engine) { return engine.setCode(decodeCode(record)); });
 }
 
 KOVADEL_API int32_t DeleteCodes(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) { return store.deleteCodes(decodeCode(record)); });
+    return recordCall(record, status, [&](Engine& engine) { return engine.deleteCodes(decodeCode(record)); });
 }
 
 // ---- defaults --------------------------------------------------------------
 
 KOVADEL_API int32_t GetPatEdDefaults(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) -> Status {
+    return recordCall(record, status, [&](Engine& engine) -> Status {
         DefaultsFields found;
-        if (Status st = store.getDefaults(decodeDefaults(record).key(), found); !st)
+        if (Status st = engine.getDefaults(decodeDefaults(record).key(), found); !st)
             return st;
         encodeDefaults(record, found);
         return {};
@@ -400,24 +370,24 @@ KOVADEL_API int32_t GetPatEdDefaults(void* record, void* status)
 
 KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status)
 {
-    return recordCall(record, status, [&](Store& store) { return store.setDefaults(decodeDefaults(record)); });
+    return recordCall(record, status, [&](Engine& engine) { return engine.setDefaults(decodeDefaults(record)); });
 }
 
 // ---- units of work ---------------------------------------------------------
 
 KOVADEL_API int32_t BeginUnit(void* status)
 {
-    return unitCall(status, [](Store& store) { return store.beginUnit(); });
+    return unitCall(status, [](Engine& engine) { return engine.beginUnit(); });
 }
 
 KOVADEL_API int32_t CommitUnit(void* status)
 {
-    return unitCall(status, [](Store& store) { return store.commitUnit(); });
+    return unitCall(status, [](Engine& engine) { return engine.commitUnit(); });
 }
 
 KOVADEL_API int32_t RollbackUnit(void* status)
 {
-    return unitCall(status, [](Store& store) { return store.rollbackUnit(); });
+    return unitCall(status, [](Engine& engine) { return engine.rollbackUnit(); });
 }
 
 } // extern "C"

@@ -34,6 +34,8 @@ public:
     Status open(const std::string& utf8Path);
     void close();
     sqlite3* handle() const { return m_db; }
+    // Whether a transaction is open (SQLite is out of autocommit mode).
+    bool inTransaction() const { return m_db && !sqlite3_get_autocommit(m_db); }
 
     // Runs SQL text written by the library itself; it never holds values.
     Status exec(const char* sql);
@@ -105,5 +107,12 @@ private:
     Status m_status;
     bool m_done = false;
 };
+
+// Runs a statement that returns no rows once.
+inline Status execute(Statement& statement)
+{
+    StatementRun run(statement);
+    return run.execute();
+}
 
 } // namespace kovadel

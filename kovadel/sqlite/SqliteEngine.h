@@ -1,0 +1,97 @@
+// The SQLite engine: one database file, opened through the library's own
+// VFS, with its prepared statements and its units of work.
+//
+// The operations are split by what they touch: SqliteOpen.cpp opens the file
+// (and recognises, creates or gives back a file the library made),
+// ModuleOps.cpp, TopicOps.cpp, CodeOps.cpp and DefaultsOps.cpp hold the
+// record operations, QueryOps.cpp the SQL text of ExecuteQuery.
+#pragma once
+
+#include "Engine.h"
+
+#include "CommitTrace.h"
+#include "MadeFile.h"
+#include "QueryGuard.h"
+#include "SqliteFactory.h"
+#include "Sqlite.h"
+#include "StatementCache.h"
+#include "UnitOfWork.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kovadel {
+
+class SqliteEngine final : public Engine {
+public:
+    SqliteEngine();
+    ~SqliteEngine() override;
+
+    // `database` is a file path, as the file system's bytes; the account is
+    // not used (the file has none).
+    Status open(const std::string& database, const Credentials& credentials) override;
+    void close() noexcept override;
+
+    Status beginUnit() override { return m_unit.begin(); }
+    Status commitUnit() override { return m_unit.commit(); }
+    Status rollbackUnit() override { return m_unit.rollback(); }
+
+    Status getModules(const ModuleFields& filter, std::vector<ModuleFields>& rows) override;
+    Status getModule(const std::string& name, ModuleFields& row) override;
+    Status insertModule(const ModuleFields& module) override;
+    Status deleteModules(const ModuleFields& pattern) override;
+
+    Status insertTopic(const TopicFields& topic) override;
+    Status getTopic(const TopicFields& key, int32_t& topicId) override;
+    Status setTopic(int32_t topicId, int32_t hasChild) override;
+    Status deleteTopics(const TopicFields& pattern) override;
+
+    Status getCodingSystems(const CodingSystemFields& filter, std::vector<CodingSystemFields>& rows) override;
+    Status getCodingSystem(const std::string& name, CodingSystemFields& row) override;
+    Status insertCode(const CodeFields& code) override;
+    Status setCode(const CodeFields& code) override;
+    Status deleteCodes(const CodeFields& pattern) override;
+
+    Status getDefaults(const std::string& key, DefaultsFields& defaults) override;
+    Status setDefaults(const DefaultsFields& defaults) override;
+
+    Status executeQuery(std::string_view sql) override;
+
+private:
+    // SqliteOpen.cpp
+    Status openFile(const std::string& utf8Path, const std::string& shownPath, MadeFile::Origin origin);
+    Status openOnce(const std::string& utf8Path, const std::string& shownPath, MadeFile::Origin origin, bool& moved);
+    Status createSchemaIfEmpty(const std::string& shownPath, bool& created, int64_t& version);
+    // Whether the path no longer names the file that the connection has open.
+    bool fileMoved();
+    // Keeps the bytes of the file that the schema was just created in.
+    void keepFreshFile(int64_t versionAtCreation);
+    int64_t dataVersion(); // PRAGMA data_version: changes when another connection commits
+
+    // TopicOps.cpp. Fails, naming the limit, when the next topic's number
+    // would not fit its record; topicInserted() keeps the number known
+    // within a unit.
+    Status roomForTopic();
+    void topicInserted(const Status& insert);
+    // Stores one topic with the prepared insert (the identifiers checked).
+    Status storeTopic(int64_t moduleId, int64_t parentId, int64_t hasChild, const std::string& patEdDocument,
+        const std::string& description);
+
+    // Runs the statement of a filter or pattern with its conditions bound,
+    // handing every row it returns to `onRow` (when given).
+    Status runPattern(PatternKind kind, std::string_view head, const std::vector<Condition>& conditions,
+        std::string_view tail, const std::function<void(const StatementRun&)>& onRow = {});
+
+    Connection m_db;
+    std::string m_shownPath;
+    MadeFile m_made;
+    QueryGuard m_guard;
+    CommitTrace m_trace;
+    StatementCache m_statements;
+    UnitOfWork m_unit;
+};
+
+} // namespace kovadel
