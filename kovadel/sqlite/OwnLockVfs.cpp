@@ -6,96 +6,18 @@
 
 #if defined(__linux__) && defined(F_OFD_SETLK)
 
-#include <cerrno>
+#include "OwnLockFile.h"
+
 #include <mutex>
 #include <new>
-#include <string>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace kovadel {
 namespace {
 
-    // SQLite's lock bytes in the database file (the same for every SQLite on
-    // every platform, so that all of them exclude each other).
-    constexpr off_t kPendingByte = 0x40000000;
-    constexpr off_t kReservedByte = kPendingByte + 1;
-    constexpr off_t kSharedFirst = kPendingByte + 2;
-    constexpr off_t kSharedSize = 510;
-
-    // SQLite's lock bytes in the -shm file: the log's eight locks from byte
-    // 120, and the "dead man switch" after them, held for reading by every
-    // connection that has the index open.
-    constexpr off_t kShmLockBase = 120;
-    constexpr off_t kShmDeadManSwitch = kShmLockBase + SQLITE_SHM_NLOCK;
+    using namespace ownlock;
 
     constexpr const char* kVfsName = "kovadel-ownlock";
-
-    // Takes, changes or drops a lock of the open file description behind
-    // `fd`. Returns 0 or the errno of the refusal.
-    int ofdLock(int fd, short type, off_t start, off_t length)
-    {
-        struct flock request { };
-        request.l_type = type;
-        request.l_whence = SEEK_SET;
-        request.l_start = start;
-        request.l_len = length;
-        request.l_pid = 0; // required for OFD locks
-        while (::fcntl(fd, F_OFD_SETLK, &request) != 0) {
-            if (errno != EINTR)
-                return errno;
-        }
-        return 0;
-    }
-
-    // The kind of lock that another descriptor holds over the range, or
-    // F_UNLCK; -1 when the question cannot be asked.
-    int ofdHolder(int fd, short type, off_t start, off_t length)
-    {
-        struct flock request { };
-        request.l_type = type;
-        request.l_whence = SEEK_SET;
-        request.l_start = start;
-        request.l_len = length;
-        request.l_pid = 0;
-        if (::fcntl(fd, F_OFD_GETLK, &request) != 0)
-            return -1;
-        return request.l_type;
-    }
-
-    // A refused lock is "busy" when another holder has it; EBADF is a write
-    // lock asked of a read-only file, which nobody can be granted either.
-    int lockRefusal(int error, int ioError)
-    {
-        return (error == EAGAIN || error == EACCES || error == EBADF) ? SQLITE_BUSY : ioError;
-    }
-
-    // The mapped -shm file of one connection.
-    struct SharedIndex {
-        int fd = -1;
-        std::string path;
-        std::vector<void*> regions;
-        int regionSize = 0;
-    };
-
-    // The database file as this VFS opens it: the default VFS's file does
-    // the reading and writing; the locks are taken here.
-    struct OwnFile {
-        sqlite3_file base; // must come first: SQLite sees this
-        sqlite3_file* real = nullptr; // the default VFS's file, placed after this object
-        int lockFd = -1; // a descriptor that only this file uses, for its locks
-        int level = SQLITE_LOCK_NONE;
-        std::string path;
-        SharedIndex* shm = nullptr;
-    };
-
-    constexpr int realOffset() { return static_cast<int>((sizeof(OwnFile) + 15) & ~size_t(15)); }
-
-    OwnFile* own(sqlite3_file* file) { return reinterpret_cast<OwnFile*>(file); }
-    sqlite3_file* realOf(sqlite3_file* file) { return own(file)->real; }
-    sqlite3_vfs* realVfs(sqlite3_vfs* vfs) { return static_cast<sqlite3_vfs*>(vfs->pAppData); }
 
     // ---- the database file: reading and writing are the default VFS's ----
 
@@ -111,10 +33,7 @@ namespace {
     int fileSync(sqlite3_file* f, int flags) { return realOf(f)->pMethods->xSync(realOf(f), flags); }
     int fileSize(sqlite3_file* f, sqlite3_int64* size) { return realOf(f)->pMethods->xFileSize(realOf(f), size); }
     int fileSectorSize(sqlite3_file* f) { return realOf(f)->pMethods->xSectorSize(realOf(f)); }
-    int fileDeviceCharacteristics(sqlite3_file* f)
-    {
-        return realOf(f)->pMethods->xDeviceCharacteristics(realOf(f));
-    }
+    int fileDeviceCharacteristics(sqlite3_file* f) { return realOf(f)->pMethods->xDeviceCharacteristics(realOf(f)); }
 
     int fileControl(sqlite3_file* f, int op, void* argument)
     {
@@ -197,133 +116,6 @@ namespace {
         if (holder < 0)
             return SQLITE_IOERR_CHECKRESERVEDLOCK;
         *reserved = holder != F_UNLCK;
-        return SQLITE_OK;
-    }
-
-    // ---- the log's shared-memory index ------------------------------------
-
-    void closeIndex(OwnFile* o, bool remove)
-    {
-        SharedIndex* shm = o->shm;
-        if (!shm)
-            return;
-        for (void* region : shm->regions)
-            if (region)
-                ::munmap(region, static_cast<size_t>(shm->regionSize));
-        // Removed while its locks are still held, so that nobody opens the
-        // file between its close and its removal.
-        if (remove)
-            ::unlink(shm->path.c_str());
-        if (shm->fd >= 0)
-            ::close(shm->fd);
-        delete shm;
-        o->shm = nullptr;
-    }
-
-    // Opens the -shm file and takes the dead man switch for reading. The
-    // first connection to open it (nobody else holds the switch) starts the
-    // index afresh, as SQLite does: the log is then read again from its file.
-    int openIndex(OwnFile* o)
-    {
-        struct stat database { };
-        if (::fstat(o->lockFd, &database) != 0)
-            return SQLITE_IOERR_FSTAT;
-        auto* shm = new (std::nothrow) SharedIndex;
-        if (!shm)
-            return SQLITE_NOMEM;
-        shm->path = o->path + "-shm";
-        shm->fd = ::open(shm->path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, database.st_mode & 0777);
-        o->shm = shm;
-        if (shm->fd < 0) {
-            closeIndex(o, false);
-            return SQLITE_CANTOPEN;
-        }
-        // A file made by root for another user's database stays that user's.
-        if (::geteuid() == 0)
-            (void)::fchown(shm->fd, database.st_uid, database.st_gid);
-
-        const int holder = ofdHolder(shm->fd, F_WRLCK, kShmDeadManSwitch, 1);
-        int rc = SQLITE_OK;
-        if (holder < 0)
-            rc = SQLITE_IOERR_LOCK;
-        else if (holder == F_WRLCK)
-            rc = SQLITE_BUSY; // another connection is starting the index afresh
-        else if (holder == F_UNLCK) {
-            if (int e = ofdLock(shm->fd, F_WRLCK, kShmDeadManSwitch, 1))
-                rc = lockRefusal(e, SQLITE_IOERR_LOCK);
-            else if (::ftruncate(shm->fd, 3) != 0)
-                rc = SQLITE_IOERR_SHMOPEN;
-        }
-        if (rc == SQLITE_OK) {
-            if (int e = ofdLock(shm->fd, F_RDLCK, kShmDeadManSwitch, 1))
-                rc = lockRefusal(e, SQLITE_IOERR_LOCK);
-        }
-        if (rc != SQLITE_OK)
-            closeIndex(o, false);
-        return rc;
-    }
-
-    int shmMap(sqlite3_file* f, int region, int regionSize, int extend, void volatile** mapped)
-    {
-        OwnFile* o = own(f);
-        *mapped = nullptr;
-        if (!o->shm) {
-            if (int rc = openIndex(o); rc != SQLITE_OK)
-                return rc;
-        }
-        SharedIndex& shm = *o->shm;
-        if (shm.regionSize == 0)
-            shm.regionSize = regionSize;
-        if (regionSize != shm.regionSize || region < 0)
-            return SQLITE_IOERR_SHMMAP;
-        const auto index = static_cast<size_t>(region);
-        if (index < shm.regions.size() && shm.regions[index]) {
-            *mapped = shm.regions[index];
-            return SQLITE_OK;
-        }
-
-        const off_t needed = static_cast<off_t>(region + 1) * regionSize;
-        struct stat info { };
-        if (::fstat(shm.fd, &info) != 0)
-            return SQLITE_IOERR_SHMSIZE;
-        if (info.st_size < needed) {
-            if (!extend)
-                return SQLITE_OK;
-            // One byte at the end of every new page: the space is taken now,
-            // so a full disk fails here rather than when the map is written.
-            const long page = ::sysconf(_SC_PAGESIZE);
-            for (off_t at = (info.st_size / page) * page; at < needed; at += page) {
-                if (::pwrite(shm.fd, "", 1, at + page - 1) != 1)
-                    return SQLITE_IOERR_SHMSIZE;
-            }
-        }
-        void* p = ::mmap(nullptr, static_cast<size_t>(regionSize), PROT_READ | PROT_WRITE, MAP_SHARED, shm.fd,
-            static_cast<off_t>(region) * regionSize);
-        if (p == MAP_FAILED)
-            return SQLITE_IOERR_SHMMAP;
-        if (shm.regions.size() <= index)
-            shm.regions.resize(index + 1, nullptr);
-        shm.regions[index] = p;
-        *mapped = p;
-        return SQLITE_OK;
-    }
-
-    int shmLock(sqlite3_file* f, int offset, int count, int flags)
-    {
-        OwnFile* o = own(f);
-        if (!o->shm)
-            return SQLITE_IOERR_SHMLOCK;
-        const short type = (flags & SQLITE_SHM_UNLOCK) ? F_UNLCK : (flags & SQLITE_SHM_SHARED) ? F_RDLCK : F_WRLCK;
-        if (int e = ofdLock(o->shm->fd, type, kShmLockBase + offset, count))
-            return type == F_UNLCK ? SQLITE_IOERR_SHMLOCK : lockRefusal(e, SQLITE_IOERR_SHMLOCK);
-        return SQLITE_OK;
-    }
-
-    void shmBarrier(sqlite3_file*) { __atomic_thread_fence(__ATOMIC_SEQ_CST); }
-
-    int shmUnmap(sqlite3_file* f, int remove)
-    {
-        closeIndex(own(f), remove != 0);
         return SQLITE_OK;
     }
 

@@ -28,9 +28,8 @@ public:
     // The statement `head WHERE <conditions> tail`, where only the conditions
     // that are not `any` appear, each compared with ?N (N its place in the
     // list). Null, with `status`, when it cannot be prepared.
-    Statement* pattern(
-        PatternKind kind, std::string_view head, const std::vector<Condition>& conditions, std::string_view tail,
-        Status& status);
+    Statement* pattern(PatternKind kind, std::string_view head, const std::vector<Condition>& conditions,
+        std::string_view tail, Status& status);
     // Binds the values of the conditions that are not `any`.
     static void bind(StatementRun& run, const std::vector<Condition>& conditions);
 
