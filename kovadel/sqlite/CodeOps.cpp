@@ -2,45 +2,27 @@
 // description, deleted).
 #include "SqliteEngine.h"
 
-#include "Identifiers.h"
-
 namespace kovadel {
 
 Status SqliteEngine::getCodingSystems(const CodingSystemFields& filter, std::vector<CodingSystemFields>& rows)
 {
     if (Status st = m_unit.usable(); !st)
         return st;
-    rows.clear();
-    int64_t beyond = 0;
-    Status st = runPattern(kListCodingSystems, "SELECT CodingSystemID, CodingSystemName FROM codingsystems",
-        codingSystemFilter(filter), " ORDER BY CodingSystemID", [&rows, &beyond](const StatementRun& r) {
-            const int64_t id = r.columnInteger(0);
-            if (!fitsRecord(id))
-                beyond = id;
-            rows.push_back({ toInt32(id), r.columnText(1) });
+    return listRows(kListCodingSystems, "SELECT CodingSystemID, CodingSystemName FROM codingsystems",
+        codingSystemFilter(filter), " ORDER BY CodingSystemID", "the coding system identifier", rows,
+        [](const StatementRun& r, int32_t id) {
+            return CodingSystemFields { id, r.columnText(1) };
         });
-    if (st && beyond != 0) {
-        rows.clear();
-        return beyondRecord("the coding system identifier", beyond);
-    }
-    return st;
 }
 
 Status SqliteEngine::getCodingSystem(const std::string& name, CodingSystemFields& row)
 {
     if (Status st = m_unit.usable(); !st)
         return st;
-    StatementRun r(m_statements.getCodingSystem);
-    r.text(1, name);
-    if (r.next()) {
-        if (!fitsRecord(r.columnInteger(0)))
-            return beyondRecord("the coding system identifier", r.columnInteger(0));
-        row = { toInt32(r.columnInteger(0)), r.columnText(1) };
-        return {};
-    }
-    if (!r.status())
-        return m_unit.checked(r.status());
-    return Status::failure("no coding system is named " + name);
+    return findByName(m_statements.getCodingSystem, name, "the coding system identifier",
+        "no coding system is named " + name, [&row](const StatementRun& r, int32_t id) {
+            row = { id, r.columnText(1) };
+        });
 }
 
 Status SqliteEngine::insertCode(const CodeFields& code)

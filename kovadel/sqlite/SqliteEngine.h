@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Engine.h"
+#include "Identifiers.h"
 
 #include "CommitTrace.h"
 #include "MadeFile.h"
@@ -84,6 +85,46 @@ private:
     // handing every row it returns to `onRow` (when given).
     Status runPattern(PatternKind kind, std::string_view head, const std::vector<Condition>& conditions,
         std::string_view tail, const std::function<void(const StatementRun&)>& onRow = {});
+
+    // Runs the statement of a list filter, making a row of each result with
+    // `make(run, identifier)`; the identifier is the first column. One that a
+    // record cannot hold fails the list, naming `what`, with no rows.
+    template <class Row, class Make>
+    Status listRows(PatternKind kind, std::string_view head, const std::vector<Condition>& conditions,
+        std::string_view tail, const char* what, std::vector<Row>& rows, Make make)
+    {
+        rows.clear();
+        int64_t beyond = 0;
+        Status st = runPattern(kind, head, conditions, tail, [&](const StatementRun& r) {
+            const int64_t id = r.columnInteger(0);
+            if (!fitsRecord(id))
+                beyond = id;
+            rows.push_back(make(r, toInt32(id)));
+        });
+        if (st && beyond != 0) {
+            rows.clear();
+            return beyondRecord(what, beyond);
+        }
+        return st;
+    }
+
+    // Runs a lookup by name (bound as ?1), handing the first row to
+    // `take(run, identifier)`; fails with `none` when there is no row.
+    template <class Take>
+    Status findByName(Statement& lookup, const std::string& name, const char* what, const std::string& none, Take take)
+    {
+        StatementRun r(lookup);
+        r.text(1, name);
+        if (r.next()) {
+            if (!fitsRecord(r.columnInteger(0)))
+                return beyondRecord(what, r.columnInteger(0));
+            take(r, toInt32(r.columnInteger(0)));
+            return {};
+        }
+        if (!r.status())
+            return m_unit.checked(r.status());
+        return Status::failure(none);
+    }
 
     Connection m_db;
     std::string m_shownPath;
