@@ -2,7 +2,7 @@
 // lists, and the batch action when the command line names one.
 #pragma once
 
-#include "app/PatEdContext.h"
+#include "core/PatEdContext.h"
 #include "app/RunSummary.h"
 
 #include <QString>

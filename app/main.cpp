@@ -9,7 +9,7 @@
 // SIGTERM and SIGINT stop a run cleanly: its unit of work rolls back, the
 // database is closed, and one line on stderr says what became of the work.
 #include "app/CommandLine.h"
-#include "app/HeadlessShell.h"
+#include "core/HeadlessShell.h"
 #include "app/PatEdConfig.h"
 #include "app/RunSummary.h"
 #include "app/Startup.h"

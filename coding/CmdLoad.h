@@ -1,7 +1,7 @@
 // Loading a code file into the coding system selected in CodeList.
 #pragma once
 
-#include "app/PatEdContext.h"
+#include "core/PatEdContext.h"
 #include "coding/LoadCounts.h"
 
 // The "Load" button (CmdLoad) and the batch run "code" "create". Interactively

@@ -1,7 +1,7 @@
 #include "coding/LoadCodingDescription.h"
 
 #include "coding/CodeFile.h"
-#include "coding/InputFile.h"
+#include "core/InputFile.h"
 #include "store/UnitOfWork.h"
 
 #include <cstdint>

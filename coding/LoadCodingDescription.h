@@ -1,7 +1,7 @@
 // Loading a coding description file: the descriptive texts of stored codes.
 #pragma once
 
-#include "app/PatEdContext.h"
+#include "core/PatEdContext.h"
 #include "coding/LoadCounts.h"
 
 #include <QString>

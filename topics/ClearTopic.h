@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PatEdContext.h"
+#include "core/PatEdContext.h"
 
 // Deletes the module selected in ModuleList together with its whole topic
 // index, then refills ModuleList from the database. Returns false when it

@@ -1,7 +1,7 @@
 // Loading code files, through the recording stand-in for the library.
 #include "coding/CmdLoad.h"
 
-#include "coding/InputFile.h"
+#include "core/InputFile.h"
 #include "coding/ScriptedShell.h"
 
 #include <gtest/gtest.h>

@@ -3,10 +3,10 @@
 // library's unit of work at that moment.
 #pragma once
 
-#include "app/HeadlessShell.h"
+#include "core/HeadlessShell.h"
 #include "support/RecordingExternals.h"
 
-#include "app/PatEdContext.h"
+#include "core/PatEdContext.h"
 
 #include <QFile>
 #include <QStringList>

@@ -2,7 +2,7 @@
 // and a log of every visible effect (messages, pointer, progress, repaints).
 #pragma once
 
-#include "app/HeadlessShell.h"
+#include "core/HeadlessShell.h"
 
 #include <optional>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PatEdContext.h"
+#include "core/PatEdContext.h"
 #include "support/RecordingExternals.h"
 #include "support/RecordingShell.h"
 

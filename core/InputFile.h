@@ -1,8 +1,7 @@
-// Choosing the input file of a load.
+// The input file of a build or load: choosing it, and reading its lines.
 #pragma once
 
-#include "app/PatEdContext.h"
-#include "coding/LoadCounts.h"
+#include "core/PatEdContext.h"
 #include "text/TextFile.h"
 
 #include <QString>
@@ -29,11 +28,12 @@ template <class Fields> struct NumberedLine {
 // Reads the whole input file before the database is touched, so that a unit
 // of work never waits on the file. Every line goes to `parse(text, fields)`;
 // the lines it accepts are kept in `lines` with their numbers, the others are
-// counted as skipped and handed to `skipped(text, lineNumber)`. Returns why
-// the file cannot be read, saying that no `what` (e.g. "codes") were loaded;
+// counted as skipped and handed to `skipped(text, lineNumber)`. `tally`
+// counts the lines in its `linesRead` and `linesSkipped`. Returns why the
+// file cannot be read, saying that no `what` (e.g. "codes") were loaded;
 // empty when it was read.
-template <class Fields, class Parse, class Skipped>
-QString readInputLines(const QString& path, const QString& what, LoadCounts& tally,
+template <class Fields, class Tally, class Parse, class Skipped>
+QString readInputLines(const QString& path, const QString& what, Tally& tally,
     std::vector<NumberedLine<Fields>>& lines, Parse parse, Skipped skipped)
 {
     TextFile file;

@@ -1,4 +1,4 @@
-#include "coding/InputFile.h"
+#include "core/InputFile.h"
 
 QString inputFileFilter()
 {

@@ -2,8 +2,8 @@
 // (through the seam) and the data-access library.
 #pragma once
 
-#include "app/MainVariables.h"
-#include "app/WindowSeam.h"
+#include "core/MainVariables.h"
+#include "core/WindowSeam.h"
 #include "store/Externals.h"
 
 struct PatEdContext {

@@ -1,4 +1,4 @@
-#include "app/HeadlessShell.h"
+#include "core/HeadlessShell.h"
 
 bool HeadlessDialog::showOpen()
 {

@@ -3,7 +3,7 @@
 // tests build their recording stand-ins on it.
 #pragma once
 
-#include "app/WindowSeam.h"
+#include "core/WindowSeam.h"
 
 #include <QStringList>
 
