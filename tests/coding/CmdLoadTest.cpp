@@ -166,7 +166,7 @@ TEST_F(CmdLoadTest, ABatchRunTakesTheFileFromTheCommandLine)
 {
     const QString path = h.file(QStringLiteral("codes.txt"), kAsthmaFile);
     h.vars.RunMode = QStringLiteral("code");
-    h.vars.BatchRun = true;
+    h.vars.RunAction = QStringLiteral("create"); // a batch action runs
     h.vars.BatchFileDir = h.dir.path() + u'/';
     h.vars.BatchFileName = QStringLiteral("codes.txt");
     ASSERT_TRUE(CmdLoad_Click(h.ctx)) << h.ui.messages.join(u'\n').toStdString();
@@ -179,7 +179,7 @@ TEST_F(CmdLoadTest, ABatchPathIsJoinedWithNothingInBetween)
 {
     h.file(QStringLiteral("codes.txt"), kAsthmaFile);
     h.vars.RunMode = QStringLiteral("code");
-    h.vars.BatchRun = true;
+    h.vars.RunAction = QStringLiteral("create"); // a batch action runs
     h.vars.BatchFileDir = h.dir.path(); // no separator at its end
     h.vars.BatchFileName = QStringLiteral("codes.txt");
     EXPECT_FALSE(CmdLoad_Click(h.ctx));
@@ -192,7 +192,7 @@ TEST_F(CmdLoadTest, ABatchPathIsJoinedWithNothingInBetween)
 TEST_F(CmdLoadTest, ABatchRunWithoutAFileFails)
 {
     h.vars.RunMode = QStringLiteral("code");
-    h.vars.BatchRun = true;
+    h.vars.RunAction = QStringLiteral("create"); // a batch action runs
     EXPECT_FALSE(CmdLoad_Click(h.ctx));
     ASSERT_EQ(h.ui.messages.size(), 1);
     EXPECT_TRUE(h.ui.messages[0].startsWith(QStringLiteral("No code file was named on the command line.")));
@@ -281,7 +281,7 @@ TEST_F(CmdLoadTest, InsideAnOuterUnitAFailureRollsBackAndReports)
     CallStatus status;
     ASSERT_NE(h.store.BeginUnit(status), 0);
     h.vars.RunMode = QStringLiteral("code");
-    h.vars.BatchRun = true;
+    h.vars.RunAction = QStringLiteral("create"); // a batch action runs
     h.file(QStringLiteral("codes.txt"), kAsthmaFile);
     h.vars.BatchFileDir = h.dir.path() + u'/';
     h.vars.BatchFileName = QStringLiteral("codes.txt");

@@ -193,7 +193,7 @@ TEST_F(CodingLibraryTest, ABatchCreateWhoseFileIsMissingKeepsTheOldCodes)
     // As the start-up runs "code create ICD DIR FILE": one outer unit around
     // the clear and the load.
     m_vars.RunMode = QStringLiteral("code");
-    m_vars.BatchRun = true;
+    m_vars.RunAction = QStringLiteral("create"); // a batch action runs
     m_vars.BatchFileDir = m_dir.path() + u'/';
     m_vars.BatchFileName = QStringLiteral("missing-codes.txt");
     bool ok = false;

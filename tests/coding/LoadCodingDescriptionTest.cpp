@@ -184,7 +184,7 @@ TEST_F(LoadCodingDescriptionTest, ABatchRunTakesTheFileFromTheCommandLine)
 {
     const QString path = h.file(QStringLiteral("descriptions.txt"), kIcdFile);
     h.vars.RunMode = QStringLiteral("code");
-    h.vars.BatchRun = true;
+    h.vars.RunAction = QStringLiteral("description"); // a batch action runs
     h.vars.BatchFileDir = h.dir.path() + u'/';
     h.vars.BatchFileName = QStringLiteral("descriptions.txt");
     ASSERT_TRUE(LoadCodingDescription(h.ctx, QStringLiteral("ICD"))) << h.ui.messages.join(u'\n').toStdString();
@@ -196,7 +196,7 @@ TEST_F(LoadCodingDescriptionTest, ABatchRunTakesTheFileFromTheCommandLine)
 TEST_F(LoadCodingDescriptionTest, ABatchRunWithoutAFileFails)
 {
     h.vars.RunMode = QStringLiteral("code");
-    h.vars.BatchRun = true;
+    h.vars.RunAction = QStringLiteral("description"); // a batch action runs
     EXPECT_FALSE(LoadCodingDescription(h.ctx, QStringLiteral("ICD")));
     ASSERT_EQ(h.ui.messages.size(), 1);
     EXPECT_TRUE(h.ui.messages[0].startsWith(QStringLiteral("No coding description file was named")));

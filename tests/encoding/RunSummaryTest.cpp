@@ -1,6 +1,6 @@
 // The summary line, the stderr listing and the window's notice, compared as
 // text.
-#include "app/RunSummary.h"
+#include "batch/RunSummary.h"
 
 #include "text/PrintQString.h"
 

@@ -1,5 +1,6 @@
 // Command-line splitting and the choice of the batch action.
-#include "app/CommandLine.h"
+#include "batch/CommandLine.h"
+#include "core/MainVariables.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,12 @@ TEST_P(CommandLinePlanTest, TokensAndAction)
     EXPECT_EQ(plan.prefix, QString::fromUtf8(c.prefix));
     EXPECT_EQ(plan.fileDir, QString::fromUtf8(c.fileDir));
     EXPECT_EQ(plan.fileName, QString::fromUtf8(c.fileName));
+
+    // The run's variables, as the start-up sets them, say the same.
+    MainVariables vars;
+    vars.RunMode = runModeFor(plan.runMode);
+    vars.RunAction = plan.runAction;
+    EXPECT_EQ(vars.batchRun(), c.action != BatchAction::None);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,6 +1,6 @@
 // The start-up: database, lists and the batch dispatch, through the recording
 // stand-ins.
-#include "app/Startup.h"
+#include "batch/Startup.h"
 
 #include "support/RecordingExternals.h"
 #include "support/RecordingShell.h"
@@ -48,7 +48,7 @@ struct StartupFixture : ::testing::Test {
 
 TEST_F(StartupFixture, PathOnlyOpensTheWindowWithBothListsFilled)
 {
-    const StartupOutcome outcome = Form_Load(ctx, QStringLiteral("  db.mdb  "));
+    const StartupOutcome outcome = Form_Load(ctx, planCommandLine(QStringLiteral("  db.mdb  ")));
     EXPECT_TRUE(outcome.showWindow);
     EXPECT_EQ(outcome.exitStatus, kExitOk);
     EXPECT_EQ(shell.dialog.shown, 0);
@@ -66,7 +66,7 @@ TEST_F(StartupFixture, PathOnlyOpensTheWindowWithBothListsFilled)
 TEST_F(StartupFixture, EmptyCommandLineAsksForTheDatabase)
 {
     shell.dialog.nextAnswer = QStringLiteral("/data/chosen.mdb");
-    const StartupOutcome outcome = Form_Load(ctx, QString());
+    const StartupOutcome outcome = Form_Load(ctx, planCommandLine(QString()));
     EXPECT_TRUE(outcome.showWindow);
     EXPECT_EQ(shell.dialog.filter(), QStringLiteral("DB File (*.mdb)|*.mdb"));
     EXPECT_EQ(shell.dialog.filterIndex(), 2);
@@ -75,7 +75,7 @@ TEST_F(StartupFixture, EmptyCommandLineAsksForTheDatabase)
 
 TEST_F(StartupFixture, CancelledDatabaseDialogEndsWithAReason)
 {
-    const StartupOutcome outcome = Form_Load(ctx, QString());
+    const StartupOutcome outcome = Form_Load(ctx, planCommandLine(QString()));
     EXPECT_FALSE(outcome.showWindow);
     EXPECT_EQ(outcome.exitStatus, kExitCannotStart);
     EXPECT_TRUE(store.calls.empty());
@@ -105,7 +105,7 @@ TEST_F(StartupFixture, DatabaseThatCannotBeOpenedIsReported)
         store.calls.clear();
         shell.messages.clear();
         store.startResult = row.started;
-        const StartupOutcome outcome = Form_Load(ctx, QString::fromUtf8(row.line));
+        const StartupOutcome outcome = Form_Load(ctx, planCommandLine(QString::fromUtf8(row.line)));
         EXPECT_FALSE(outcome.showWindow) << row.line;
         EXPECT_FALSE(outcome.databaseOpen) << row.line;
         EXPECT_EQ(outcome.exitStatus, row.exitStatus) << row.started << " " << row.line;
@@ -120,7 +120,7 @@ TEST_F(StartupFixture, DatabaseThatCannotBeOpenedIsReported)
 
 TEST_F(StartupFixture, ModeWordWithoutActionKeepsTheMode)
 {
-    const StartupOutcome outcome = Form_Load(ctx, QStringLiteral("db topic load ADULT"));
+    const StartupOutcome outcome = Form_Load(ctx, planCommandLine(QStringLiteral("db topic load ADULT")));
     EXPECT_TRUE(outcome.showWindow);
     EXPECT_EQ(vars.RunMode, QStringLiteral("topic"));
     EXPECT_EQ(vars.RunAction, QStringLiteral("load"));
@@ -131,7 +131,7 @@ TEST_F(StartupFixture, ModeWordWithoutActionKeepsTheMode)
 TEST_F(StartupFixture, TopicCreateRunsClearInsertDefaultsBuildInOneUnit)
 {
     const StartupOutcome outcome
-        = Form_Load(ctx, QStringLiteral("db topic create NEW NEWP ") + dirArg() + QStringLiteral(" i.txt"));
+        = Form_Load(ctx, planCommandLine(QStringLiteral("db topic create NEW NEWP ") + dirArg() + QStringLiteral(" i.txt")));
     EXPECT_FALSE(outcome.showWindow);
     EXPECT_EQ(outcome.exitStatus, kExitOk) << (shell.messages.empty() ? "" : qPrintable(shell.messages[0]));
 
@@ -161,7 +161,7 @@ TEST_F(StartupFixture, TopicCreateKeepsAnExistingDefault)
 {
     store.defaults.DefaultModule = QStringLiteral("ADULT");
     store.defaults.Setting03 = 0xDEADBEEF;
-    ASSERT_EQ(Form_Load(ctx, QStringLiteral("db topic create NEW P ") + dirArg() + QStringLiteral(" i.txt")).exitStatus,
+    ASSERT_EQ(Form_Load(ctx, planCommandLine(QStringLiteral("db topic create NEW P ") + dirArg() + QStringLiteral(" i.txt"))).exitStatus,
               kExitOk);
     EXPECT_TRUE(store.callsOf("SetPatEdDefaults").empty());
 }
@@ -170,7 +170,7 @@ TEST_F(StartupFixture, FailedBuildRollsBackTheWholeAction)
 {
     store.failOp = "ExecuteQuery";
     const StartupOutcome outcome
-        = Form_Load(ctx, QStringLiteral("db topic create ADULT ADU ") + dirArg() + QStringLiteral(" i.txt"));
+        = Form_Load(ctx, planCommandLine(QStringLiteral("db topic create ADULT ADU ") + dirArg() + QStringLiteral(" i.txt")));
     EXPECT_EQ(outcome.exitStatus, kExitFailed);
     EXPECT_EQ(store.commits, 0);
     EXPECT_EQ(store.unitDepth, 0);
@@ -196,7 +196,7 @@ TEST_F(StartupFixture, DeleteOfAnUnknownNameSucceedsWithANotice)
     for (const Row& row : rows) {
         store.calls.clear();
         shell.messages.clear();
-        const StartupOutcome outcome = Form_Load(ctx, QString::fromUtf8(row.line));
+        const StartupOutcome outcome = Form_Load(ctx, planCommandLine(QString::fromUtf8(row.line)));
         EXPECT_EQ(outcome.exitStatus, kExitOk) << row.line;
         EXPECT_TRUE(store.callsOf("DeleteModules").empty()) << row.line;
         EXPECT_TRUE(store.callsOf("DeleteCodes").empty()) << row.line;
@@ -213,7 +213,7 @@ TEST_F(StartupFixture, TopicCreateStopsWhenTheDefaultsCannotBeRead)
     // library's tests); a failure to read them still ends the run.
     store.failOp = "GetPatEdDefaults";
     const StartupOutcome failed
-        = Form_Load(ctx, QStringLiteral("db topic create NEW P ") + dirArg() + QStringLiteral(" i.txt"));
+        = Form_Load(ctx, planCommandLine(QStringLiteral("db topic create NEW P ") + dirArg() + QStringLiteral(" i.txt")));
     EXPECT_EQ(failed.exitStatus, kExitFailed);
     EXPECT_TRUE(store.callsOf("SetPatEdDefaults").empty());
     EXPECT_EQ(store.commits, 0);
@@ -225,7 +225,7 @@ TEST_F(StartupFixture, MissingNameIsRefusedBeforeAnythingChanges)
                              "db code description"}) {
         store.calls.clear();
         shell.messages.clear();
-        const StartupOutcome outcome = Form_Load(ctx, QString::fromUtf8(line));
+        const StartupOutcome outcome = Form_Load(ctx, planCommandLine(QString::fromUtf8(line)));
         EXPECT_EQ(outcome.exitStatus, kExitFailed) << line;
         EXPECT_EQ(store.ops(), (std::vector<std::string> {"StartVelk", "GetModules", "GetCodingSystems"})) << line;
         EXPECT_EQ(shell.messages.size(), 1u) << line;
@@ -250,7 +250,7 @@ TEST_F(BadCodePage, StopsTheStartBeforeAnythingIsOpened)
     for (const char* line : {"db topic create ADULT ADU d f", "db code delete ICD", "db", ""}) {
         store.calls.clear();
         shell.messages.clear();
-        const StartupOutcome outcome = Form_Load(ctx, QString::fromUtf8(line));
+        const StartupOutcome outcome = Form_Load(ctx, planCommandLine(QString::fromUtf8(line)));
         EXPECT_EQ(outcome.exitStatus, kExitCannotStart) << line;
         EXPECT_FALSE(outcome.showWindow) << line;
         EXPECT_TRUE(store.calls.empty()) << line; // StartVelk is not even tried
@@ -266,7 +266,7 @@ TEST_F(BadCodePage, StopsTheStartBeforeAnythingIsOpened)
 TEST_F(StartupFixture, MissingLibraryFunctionEndsTheRun)
 {
     store.hooks["GetModules"] = []() -> int32_t { throw ExternalsError("kovadel lacks the function GetModules"); };
-    const StartupOutcome outcome = Form_Load(ctx, QStringLiteral("db"));
+    const StartupOutcome outcome = Form_Load(ctx, planCommandLine(QStringLiteral("db")));
     EXPECT_FALSE(outcome.showWindow);
     EXPECT_EQ(outcome.exitStatus, kExitCannotStart);
     ASSERT_EQ(shell.messages.size(), 1u);

@@ -240,7 +240,7 @@ TEST_P(BuildTopicFailure, StopsRollsBackAndSaysWhy)
 {
     const FailureCase& c = GetParam();
     TopicFixture f;
-    f.vars.BatchRun = true;
+    f.vars.RunAction = QStringLiteral("create"); // a batch action runs
     f.addModule(7, QStringLiteral("ADULT"), QStringLiteral("ADU"));
     if (c.failOp.empty()) {
         f.vars.BatchFileDir = f.dir.path() + u'/';
@@ -280,7 +280,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BuildTopic, BatchRunWithoutFileNameFails)
 {
     TopicFixture f;
-    f.vars.BatchRun = true;
+    f.vars.RunAction = QStringLiteral("create"); // a batch action runs
     f.addModule(7, QStringLiteral("M"), QStringLiteral("P"));
     EXPECT_FALSE(BuildTopic_Click(f.ctx));
     EXPECT_EQ(f.shell.messages, (std::vector<QString> {QStringLiteral("No index file was named on the command line.")}));

@@ -1,5 +1,5 @@
 // Clearing a module with its topic index, checked through the recording stand-ins.
-#include "topics/ClearTopic.h"
+#include "modules/ClearTopic.h"
 
 #include "TopicTestSupport.h"
 

@@ -1,9 +1,12 @@
-// The start-up of the main window: the command line, the database, the two
-// lists, and the batch action when the command line names one.
+// The start-up that every run goes through (Form_Load, the main window's
+// load): the settings, the database, the two lists, and the batch action when
+// the command line names one. The window's own start-up (app/main.cpp) and a
+// run without windows (batch/HeadlessRun.h) both call it.
 #pragma once
 
+#include "batch/CommandLine.h"
+#include "batch/RunSummary.h"
 #include "core/PatEdContext.h"
-#include "app/RunSummary.h"
 
 #include <QString>
 
@@ -21,6 +24,6 @@ struct StartupOutcome {
     RunReport report; // a batch run that succeeded: its summary and listing
 };
 
-// Runs the start-up on the program's argument text. In a batch run the action
+// Runs the start-up on the command line as planned. In a batch run the action
 // runs here, as one unit of work, and the window is never shown.
-StartupOutcome Form_Load(PatEdContext& ctx, const QString& commandLine);
+StartupOutcome Form_Load(PatEdContext& ctx, const CommandLinePlan& plan);

@@ -1,12 +1,11 @@
+// ModuleList, the list of modules every module and topic command reads its
+// module from.
 #pragma once
 
 #include "core/PatEdContext.h"
 
-// Deletes the module selected in ModuleList together with its whole topic
-// index, then refills ModuleList from the database. Returns false when it
-// failed (the operator has been told). `deleted`, when given, receives the
-// number of modules deleted.
-bool ClearTopic_Click(PatEdContext& ctx, int* deleted = nullptr);
+// Shown when Build Index or Clear Index runs without a selected module.
+inline constexpr char kSelectModuleMessage[] = "You must first select a Module from the available list.";
 
 // Empties ModuleList and appends every module's trimmed name, in the order the
 // database returns them. `filter` is element 0 of the look-up: all zero, or

@@ -1,6 +1,9 @@
-#include "app/CommandLine.h"
+#include "batch/CommandLine.h"
 
+#include "store/FileSystemName.h"
 #include "text/Tokens.h"
+
+#include <QStringList>
 
 namespace {
 
@@ -13,11 +16,12 @@ QString next(QString& rest)
 
 } // namespace
 
-QString runModeFor(const QString& modeWord)
+QString argumentText(int argc, char** argv)
 {
-    if (modeWord == QLatin1String("topic") || modeWord == QLatin1String("code"))
-        return modeWord;
-    return QStringLiteral("interactive");
+    QStringList words;
+    for (int i = 1; i < argc; ++i)
+        words << fromFileSystemBytes(QByteArray(argv[i]));
+    return words.join(u' ');
 }
 
 CommandLinePlan planCommandLine(const QString& commandLine)
@@ -27,49 +31,36 @@ CommandLinePlan planCommandLine(const QString& commandLine)
     plan.dbPath = next(rest);
     plan.runMode = next(rest);
     plan.runAction = next(rest);
+    if (plan.dbPath == QLatin1String("--help"))
+        plan.info = InfoRequest::Help;
+    else if (plan.dbPath == QLatin1String("--version"))
+        plan.info = InfoRequest::Version;
 
-    const QString& mode = plan.runMode;
-    const QString& verb = plan.runAction;
-    if (mode == QLatin1String("topic")) {
-        if (verb == QLatin1String("create")) {
-            plan.action = BatchAction::TopicCreate;
-            plan.name = next(rest);
-            plan.prefix = next(rest);
-            plan.fileDir = next(rest);
-            plan.fileName = next(rest);
-        } else if (verb == QLatin1String("delete")) {
-            plan.action = BatchAction::TopicDelete;
-            plan.name = next(rest);
-            next(rest); // read and dropped
-            plan.fileDir = next(rest);
-            plan.fileName = next(rest);
-        }
-    } else if (mode == QLatin1String("code")) {
-        if (verb == QLatin1String("create"))
-            plan.action = BatchAction::CodeCreate;
-        else if (verb == QLatin1String("delete"))
-            plan.action = BatchAction::CodeDelete;
-        else if (verb == QLatin1String("description"))
-            plan.action = BatchAction::CodeDescription;
-        if (plan.action != BatchAction::None) {
-            plan.name = next(rest);
-            plan.fileDir = next(rest);
-            plan.fileName = next(rest);
-        }
+    plan.action = batchActionFor(plan.runMode, plan.runAction);
+    switch (plan.action) {
+    case BatchAction::None:
+        break;
+    case BatchAction::TopicCreate:
+        plan.name = next(rest);
+        plan.prefix = next(rest);
+        plan.fileDir = next(rest);
+        plan.fileName = next(rest);
+        break;
+    case BatchAction::TopicDelete:
+        plan.name = next(rest);
+        next(rest); // read and dropped
+        plan.fileDir = next(rest);
+        plan.fileName = next(rest);
+        break;
+    case BatchAction::CodeCreate:
+    case BatchAction::CodeDelete:
+    case BatchAction::CodeDescription:
+        plan.name = next(rest);
+        plan.fileDir = next(rest);
+        plan.fileName = next(rest);
+        break;
     }
     return plan;
-}
-
-InfoRequest infoRequestFor(const QString& commandLine)
-{
-    QString line = commandLine;
-    QString rest;
-    const QString first = getnexttoken(line, rest);
-    if (first == QLatin1String("--help"))
-        return InfoRequest::Help;
-    if (first == QLatin1String("--version"))
-        return InfoRequest::Version;
-    return InfoRequest::None;
 }
 
 QString usageText()

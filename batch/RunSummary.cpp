@@ -1,4 +1,4 @@
-#include "app/RunSummary.h"
+#include "batch/RunSummary.h"
 
 #include "store/Structures.h"
 
