@@ -1,10 +1,9 @@
 #include "batch/Startup.h"
 
 #include "batch/BatchActions.h"
+#include "encoding/CodePage.h"
 #include "modules/ModuleList.h"
 #include "store/Interruption.h"
-
-#include <kovadel/codepage.h>
 
 namespace {
 
@@ -33,7 +32,7 @@ StartupOutcome Form_Load(PatEdContext& ctx, const CommandLinePlan& plan)
 
     // The settings the program reads itself are checked before anything is
     // opened, the dialog included; the library checks its own in StartVelk.
-    if (const std::string& problem = kovadel::ansiCodePageProblem(); !problem.empty()) {
+    if (const std::string& problem = encoding::ansiCodePageProblem(); !problem.empty()) {
         ctx.ui.messageBox(badSettingMessage(QString::fromLocal8Bit(problem)));
         outcome.exitStatus = kExitCannotStart;
         return outcome;

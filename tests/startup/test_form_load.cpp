@@ -2,10 +2,9 @@
 // stand-ins.
 #include "batch/Startup.h"
 
+#include "encoding/CodePage.h"
 #include "support/RecordingExternals.h"
 #include "support/RecordingShell.h"
-
-#include <kovadel/codepage.h>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -239,7 +238,7 @@ struct BadCodePage : StartupFixture {
     void SetUp() override
     {
         StartupFixture::SetUp();
-        if (kovadel::ansiCodePageProblem().empty())
+        if (encoding::ansiCodePageProblem().empty())
             GTEST_SKIP() << "needs VELKINDEX_CODEPAGE naming a code page that cannot be used";
     }
 };

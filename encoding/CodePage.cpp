@@ -1,14 +1,13 @@
-#include "kovadel/codepage.h"
+#include "encoding/CodePage.h"
 
-#include <algorithm>
-#include <array>
-#include <cerrno>
+#include "encoding/Utf8.h"
+
 #include <cstdlib>
+#include <cstring>
 #include <iconv.h>
 #include <memory>
-#include <mutex>
 
-namespace kovadel {
+namespace encoding {
 namespace {
 
 constexpr char16_t kReplacement = u'\uFFFD';
@@ -104,6 +103,8 @@ const std::string& ansiCodePageName() { return codePage().name; }
 
 const std::string& ansiCodePageProblem() { return codePage().problem; }
 
+const std::array<char16_t, 256>& ansiUnits() { return codePage().toUnicode; }
+
 bool ansiRepresents(char16_t unit) { return unit == 0 || codePage().fromUnicode[unit] != 0; }
 
 void ansiToUtf16(const char* ansi, size_t size, char16_t* out)
@@ -143,73 +144,42 @@ std::string utf16ToAnsi(std::u16string_view text)
 
 namespace {
 
-// Runs iconv over the whole input. Invalid input units are replaced by
-// `replacement` (already in the target encoding) and conversion goes on.
-std::string convert(const char* to, const char* from, const char* data, size_t size, size_t unit,
-                    std::string_view replacement)
-{
-    thread_local struct Cache {
-        std::string key;
-        iconv_t cd = reinterpret_cast<iconv_t>(-1);
-        ~Cache()
-        {
-            if (cd != reinterpret_cast<iconv_t>(-1))
-                iconv_close(cd);
-        }
-    } cache;
-    const std::string key = std::string(to) + '<' + from;
-    if (cache.key != key) {
-        if (cache.cd != reinterpret_cast<iconv_t>(-1))
-            iconv_close(cache.cd);
-        cache.cd = iconv_open(to, from);
-        cache.key = key;
-    }
-    std::string out;
-    if (cache.cd == reinterpret_cast<iconv_t>(-1) || size == 0)
-        return out;
-    iconv(cache.cd, nullptr, nullptr, nullptr, nullptr);
-    out.resize(size * 2 + 16);
-    char* in = const_cast<char*>(data);
-    size_t inLeft = size;
-    size_t done = 0;
-    while (inLeft > 0) {
-        char* outPtr = out.data() + done;
-        size_t outLeft = out.size() - done;
-        const size_t rc = iconv(cache.cd, &in, &inLeft, &outPtr, &outLeft);
-        done = out.size() - outLeft;
-        if (rc != static_cast<size_t>(-1))
-            break;
-        if (errno == E2BIG) {
-            out.resize(out.size() * 2);
-        } else { // EILSEQ or EINVAL: skip one input unit
-            const size_t skip = inLeft < unit ? inLeft : unit;
-            in += skip;
-            inLeft -= skip;
-            out.resize(std::max(out.size(), done + replacement.size() + inLeft * 2 + 16));
-            out.replace(done, replacement.size(), replacement);
-            done += replacement.size();
+// The UTF-8 form of each of the 256 bytes (at most three bytes: the code
+// page's characters are all in the Basic Multilingual Plane).
+struct Utf8Table {
+    struct Entry {
+        char bytes[3];
+        unsigned char size;
+    };
+    std::array<Entry, 256> utf8 {};
+    Utf8Table()
+    {
+        const std::array<char16_t, 256>& units = ansiUnits();
+        for (size_t b = 0; b < utf8.size(); ++b) {
+            char encoded[4];
+            const int size = encodeUtf8(units[b], encoded);
+            utf8[b].size = static_cast<unsigned char>(size);
+            std::memcpy(utf8[b].bytes, encoded, static_cast<size_t>(size));
         }
     }
-    out.resize(done);
-    return out;
-}
+};
 
 } // namespace
 
-std::string utf16ToUtf8(std::u16string_view text)
+std::string ansiToUtf8(std::string_view ansi)
 {
-    return convert("UTF-8", "UTF-16LE", reinterpret_cast<const char*>(text.data()), text.size() * 2, 2,
-                   "\xEF\xBF\xBD");
-}
-
-std::u16string utf8ToUtf16(std::string_view utf8)
-{
-    const std::string bytes = convert("UTF-16LE", "UTF-8", utf8.data(), utf8.size(), 1, std::string_view("\xFD\xFF", 2));
-    std::u16string out(bytes.size() / 2, u'\0');
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                       (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    static const Utf8Table table;
+    std::string out(ansi.size() * 3, '\0');
+    char* p = out.data();
+    for (const char c : ansi) {
+        const Utf8Table::Entry& e = table.utf8[static_cast<unsigned char>(c)];
+        p[0] = e.bytes[0];
+        p[1] = e.bytes[1];
+        p[2] = e.bytes[2];
+        p += e.size;
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
     return out;
 }
 
-} // namespace kovadel
+} // namespace encoding

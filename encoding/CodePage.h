@@ -1,14 +1,17 @@
-// Conversion between the ANSI code page, UTF-16 and UTF-8.
+// The ANSI code page: the single-byte code page that input files without a
+// UTF-8 form, the records' ANSI fields and the database's text are in.
 //
-// The ANSI code page is Windows-1252 unless the environment variable
-// VELKINDEX_CODEPAGE names another single-byte code page known to iconv.
-// Its byte table is read from iconv once, at first use.
+// It is Windows-1252 unless the environment variable VELKINDEX_CODEPAGE names
+// another single-byte code page known to iconv. Its byte table is read from
+// iconv once, at first use; every conversion after that is a table look-up.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace kovadel {
+namespace encoding {
 
 // The code page in use, as iconv names it ("WINDOWS-1252" by default).
 const std::string& ansiCodePageName();
@@ -19,8 +22,11 @@ const std::string& ansiCodePageName();
 // with such a setting.
 const std::string& ansiCodePageProblem();
 
-// One byte gives one UTF-16 code unit. A byte that the code page leaves
-// undefined becomes U+FFFD.
+// The UTF-16 code unit of each of the 256 bytes. A byte that the code page
+// leaves undefined gives U+FFFD.
+const std::array<char16_t, 256>& ansiUnits();
+
+// One byte gives one UTF-16 code unit (ansiUnits).
 std::u16string ansiToUtf16(std::string_view ansi);
 
 // One code unit gives one byte, so text keeps its length. A character that the
@@ -36,12 +42,8 @@ bool ansiRepresents(char16_t unit);
 void ansiToUtf16(const char* ansi, size_t size, char16_t* out);
 void utf16ToAnsi(const char16_t* text, size_t size, char* out);
 
-std::string utf16ToUtf8(std::u16string_view text);
+// ANSI text as UTF-8, through a table of each byte's UTF-8 form made once:
+// the library runs it for every text field of every call.
+std::string ansiToUtf8(std::string_view ansi);
 
-// Invalid UTF-8 bytes become U+FFFD.
-std::u16string utf8ToUtf16(std::string_view utf8);
-
-inline std::string ansiToUtf8(std::string_view ansi) { return utf16ToUtf8(ansiToUtf16(ansi)); }
-inline std::string utf8ToAnsi(std::string_view utf8) { return utf16ToAnsi(utf8ToUtf16(utf8)); }
-
-} // namespace kovadel
+} // namespace encoding

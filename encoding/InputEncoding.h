@@ -14,8 +14,10 @@
 #include <cstddef>
 #include <string_view>
 
+namespace encoding {
+
 enum class TextEncoding {
-    Ansi, // the ANSI code page (kovadel::ansiToUtf16)
+    Ansi, // the ANSI code page (encoding/CodePage.h)
     Utf8, // UTF-8 without a mark
     Utf8WithMark, // UTF-8 after the mark EF BB BF
     Utf16, // begins with FF FE or FE FF: not read
@@ -25,9 +27,6 @@ TextEncoding detectEncoding(std::string_view bytes);
 
 // Bytes of the mark at the start of the content (3 for Utf8WithMark, 2 for
 // Utf16, 0 otherwise).
-size_t markLength(TextEncoding encoding);
+size_t markLength(TextEncoding form);
 
-// True when the bytes are well-formed UTF-8: no stray continuation bytes, no
-// cut-off sequence, no overlong form, no surrogate, nothing above U+10FFFF.
-// `multiByte` tells whether there was at least one sequence of 2 to 4 bytes.
-bool isWellFormedUtf8(std::string_view bytes, bool* multiByte = nullptr);
+} // namespace encoding
