@@ -2,7 +2,7 @@
 #include "coding/CmdLoad.h"
 
 #include "core/InputFile.h"
-#include "coding/ScriptedShell.h"
+#include "support/HandlerHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -142,7 +142,7 @@ TEST_F(CmdLoadTest, LoadingTwiceInsertsEveryCodeAgain)
 
 TEST_F(CmdLoadTest, ACancelledDialogEndsSilently)
 {
-    h.ui.dialog.cancel = true;
+    h.ui.dialog.nextAnswer.reset(); // the operator cancels
     EXPECT_TRUE(CmdLoad_Click(h.ctx));
     EXPECT_TRUE(h.store.calls.empty());
     EXPECT_TRUE(h.ui.messages.isEmpty());
@@ -201,7 +201,7 @@ TEST_F(CmdLoadTest, ABatchRunWithoutAFileFails)
 
 TEST_F(CmdLoadTest, AMissingFileIsNamedAndNothingIsStored)
 {
-    h.ui.dialog.answer = h.dir.filePath(QStringLiteral("no-such-codes.txt"));
+    h.ui.dialog.nextAnswer = h.dir.filePath(QStringLiteral("no-such-codes.txt"));
     LoadCounts counts;
     counts.codesStored = 99;
     EXPECT_FALSE(CmdLoad_Click(h.ctx, &counts));
@@ -215,7 +215,7 @@ TEST_F(CmdLoadTest, AMissingFileIsNamedAndNothingIsStored)
 
 TEST_F(CmdLoadTest, AFolderIsNotACodeFile)
 {
-    h.ui.dialog.answer = h.dir.path();
+    h.ui.dialog.nextAnswer = h.dir.path();
     EXPECT_FALSE(CmdLoad_Click(h.ctx));
     ASSERT_EQ(h.ui.messages.size(), 1);
     EXPECT_TRUE(h.ui.messages[0].contains(h.dir.path())) << h.ui.messages[0].toStdString();

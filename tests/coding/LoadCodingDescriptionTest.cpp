@@ -1,7 +1,7 @@
 // Loading coding descriptions, through the recording stand-in for the library.
 #include "coding/LoadCodingDescription.h"
 
-#include "coding/ScriptedShell.h"
+#include "support/HandlerHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -162,7 +162,7 @@ TEST_F(LoadCodingDescriptionTest, CutsTheDescriptionTo100Characters)
 
 TEST_F(LoadCodingDescriptionTest, ACancelledDialogEndsSilently)
 {
-    h.ui.dialog.cancel = true;
+    h.ui.dialog.nextAnswer.reset(); // the operator cancels
     EXPECT_TRUE(LoadCodeDescription_Click(h.ctx));
     EXPECT_TRUE(h.store.calls.empty());
     EXPECT_TRUE(h.ui.messages.isEmpty());
@@ -206,7 +206,7 @@ TEST_F(LoadCodingDescriptionTest, ABatchRunWithoutAFileFails)
 
 TEST_F(LoadCodingDescriptionTest, AMissingFileIsNamedAndNothingIsStored)
 {
-    h.ui.dialog.answer = h.dir.filePath(QStringLiteral("no-such-descriptions.txt"));
+    h.ui.dialog.nextAnswer = h.dir.filePath(QStringLiteral("no-such-descriptions.txt"));
     EXPECT_FALSE(LoadCodeDescription_Click(h.ctx));
     ASSERT_EQ(h.ui.messages.size(), 1);
     EXPECT_TRUE(h.ui.messages[0].contains(QStringLiteral("no-such-descriptions.txt")))

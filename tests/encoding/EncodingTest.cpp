@@ -5,7 +5,7 @@
 #include "encoding/Utf8.h"
 #include "store/KovadelLibrary.h"
 #include "text/IndexLine.h"
-#include "text/PrintQString.h"
+#include "support/PrintQString.h"
 #include "text/TextFile.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // text.
 #include "batch/RunSummary.h"
 
-#include "text/PrintQString.h"
+#include "support/PrintQString.h"
 
 #include <gtest/gtest.h>
 

@@ -232,7 +232,7 @@ TEST_F(StartupFixture, MissingNameIsRefusedBeforeAnythingChanges)
 }
 
 // Run in a process of its own with VELKINDEX_CODEPAGE naming a code page
-// that cannot be used (tests/startup/CMakeLists.txt): the code page is read
+// that cannot be used (tests/batch/CMakeLists.txt): the code page is read
 // once per process.
 struct BadCodePage : StartupFixture {
     void SetUp() override

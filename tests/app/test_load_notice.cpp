@@ -190,4 +190,4 @@ void TestLoadNotice::buildTellsAFirstTopicCutToItsField()
 }
 
 QTEST_MAIN(TestLoadNotice)
-#include "LoadNoticeTest.moc"
+#include "test_load_notice.moc"

@@ -1,7 +1,7 @@
 // Clearing a module with its topic index, checked through the recording stand-ins.
 #include "modules/ClearTopic.h"
 
-#include "TopicTestSupport.h"
+#include "support/HandlerHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@ namespace {
 
 TEST(ClearTopic, DeletesEveryModuleOfTheNameModuleFirstThenRefills)
 {
-    TopicFixture f;
+    HandlerHarness<> f;
     f.addModule(4, QStringLiteral("KEEP"), QStringLiteral("K"), false);
     f.addModule(5, QStringLiteral("ADULT"), QStringLiteral("A"));
     f.addModule(9, QStringLiteral("ADULT"), QStringLiteral("B"), false);
@@ -46,59 +46,59 @@ TEST(ClearTopic, DeletesEveryModuleOfTheNameModuleFirstThenRefills)
     EXPECT_EQ(all.ModuleID, 0);
     EXPECT_EQ(all.ModuleName.text(), QString(50, u' '));
     EXPECT_EQ(all.DirectoryPrefix.text(), QString(50, u' '));
-    EXPECT_EQ(f.shell.listItems(ListName::ModuleList), QStringList {QStringLiteral("KEEP")});
-    EXPECT_EQ(f.shell.selectedIndex(ListName::ModuleList), -1);
-    EXPECT_GE(f.shell.repaints, 1);
-    EXPECT_EQ(f.shell.busy, (std::vector<bool> {true, false}));
+    EXPECT_EQ(f.ui.listItems(ListName::ModuleList), QStringList {QStringLiteral("KEEP")});
+    EXPECT_EQ(f.ui.selectedIndex(ListName::ModuleList), -1);
+    EXPECT_GE(f.ui.refreshes, 1);
+    EXPECT_EQ(f.ui.busyChanges, (std::vector<bool> {true, false}));
 }
 
 TEST(ClearTopic, RefilledNamesAreTrimmed)
 {
-    TopicFixture f;
+    HandlerHarness<> f;
     f.addModule(1, QStringLiteral("  padded  "), QStringLiteral("P"), false);
     f.addModule(2, QStringLiteral("X"), QStringLiteral("X"));
     ASSERT_TRUE(ClearTopic_Click(f.ctx));
-    EXPECT_EQ(f.shell.listItems(ListName::ModuleList).at(0), QStringLiteral("padded"));
+    EXPECT_EQ(f.ui.listItems(ListName::ModuleList).at(0), QStringLiteral("padded"));
 }
 
 TEST(ClearTopic, NameNotFoundDeletesNothing)
 {
-    TopicFixture f;
+    HandlerHarness<> f;
     f.addModule(1, QStringLiteral("OTHER"), QStringLiteral("O"), false);
-    f.shell.addListItem(ListName::ModuleList, QStringLiteral("NEW"));
-    f.shell.setListText(ListName::ModuleList, QStringLiteral("NEW"));
+    f.ui.addListItem(ListName::ModuleList, QStringLiteral("NEW"));
+    f.ui.setListText(ListName::ModuleList, QStringLiteral("NEW"));
     int deleted = -1;
     ASSERT_TRUE(ClearTopic_Click(f.ctx, &deleted));
     EXPECT_EQ(deleted, 0);
     EXPECT_TRUE(f.store.callsOf("DeleteModules").empty());
-    EXPECT_EQ(f.shell.listItems(ListName::ModuleList), QStringList {QStringLiteral("OTHER")});
+    EXPECT_EQ(f.ui.listItems(ListName::ModuleList), QStringList {QStringLiteral("OTHER")});
 }
 
 TEST(ClearTopic, NoSelectionShowsTheMessageAndKeepsTheList)
 {
-    TopicFixture f;
+    HandlerHarness<> f;
     f.addModule(1, QStringLiteral("A"), QStringLiteral("A"), false);
-    f.shell.addListItem(ListName::ModuleList, QStringLiteral("A"));
+    f.ui.addListItem(ListName::ModuleList, QStringLiteral("A"));
     EXPECT_FALSE(ClearTopic_Click(f.ctx));
-    EXPECT_EQ(f.shell.messages, (std::vector<QString> {QStringLiteral("You must first select a Module from the available list.")}));
+    EXPECT_EQ(f.ui.messages, (QStringList {QStringLiteral("You must first select a Module from the available list.")}));
     EXPECT_TRUE(f.store.calls.empty());
-    EXPECT_EQ(f.shell.listItems(ListName::ModuleList), QStringList {QStringLiteral("A")});
-    EXPECT_TRUE(f.shell.pointerRestored());
+    EXPECT_EQ(f.ui.listItems(ListName::ModuleList), QStringList {QStringLiteral("A")});
+    EXPECT_TRUE(f.ui.pointerRestored());
 }
 
 TEST(ClearTopic, FailedDeleteRollsBackRefillsAndReports)
 {
-    TopicFixture f;
+    HandlerHarness<> f;
     f.addModule(5, QStringLiteral("ADULT"), QStringLiteral("A"));
     f.store.failOp = "DeleteTopics";
     EXPECT_FALSE(ClearTopic_Click(f.ctx));
     EXPECT_EQ(f.store.commits, 0);
     EXPECT_EQ(f.store.rollbacks, 1);
-    ASSERT_EQ(f.shell.messages.size(), 1u);
-    EXPECT_TRUE(f.shell.messages[0].contains(QStringLiteral("\"ADULT\""))) << qPrintable(f.shell.messages[0]);
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_TRUE(f.ui.messages[0].contains(QStringLiteral("\"ADULT\""))) << qPrintable(f.ui.messages[0]);
     // The list still shows what the database holds, and the pointer is back.
     EXPECT_EQ(f.store.ops().back(), "GetModules");
-    EXPECT_TRUE(f.shell.pointerRestored());
+    EXPECT_TRUE(f.ui.pointerRestored());
     // The message comes after the unit has ended.
     const auto ops = f.store.ops();
     EXPECT_NE(std::find(ops.begin(), ops.end(), "RollbackUnit"), ops.end());
