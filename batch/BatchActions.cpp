@@ -159,9 +159,15 @@ QString commitFailureMessage(PatEdContext& ctx, const CommandLinePlan& plan, con
         .arg(path, where, ctx.vars.DbPath, reason);
 }
 
+// The library found the database file damaged: nothing was written to it.
+QString damagedMessage(const QString& reason)
+{
+    return QStringLiteral("Nothing was changed: %1. Restore the database from a backup, then run again.").arg(reason);
+}
+
 } // namespace
 
-bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& report)
+bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& report, bool& damaged)
 {
     if (plan.name.isEmpty()) {
         ctx.ui.messageBox(missingNameMessage(plan.action));
@@ -173,7 +179,10 @@ bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& r
     }
     UnitOfWork unit(ctx.store);
     if (!unit.begin()) {
-        ctx.ui.messageBox(QStringLiteral("The database %1 could not be changed: %2").arg(ctx.vars.DbPath, unit.error()));
+        damaged = unit.damaged();
+        ctx.ui.messageBox(damaged
+                ? damagedMessage(unit.error())
+                : QStringLiteral("The database %1 could not be changed: %2").arg(ctx.vars.DbPath, unit.error()));
         return false;
     }
     bool ok = false;
@@ -197,10 +206,15 @@ bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& r
     case BatchAction::None:
         break;
     }
-    if (!ok)
-        return false; // the unit rolls back as it goes
+    if (!ok) {
+        // The handler has said why; a damaged file ends the run as unusable.
+        unit.rollback();
+        damaged = unit.damaged();
+        return false;
+    }
     if (!unit.commit()) {
-        ctx.ui.messageBox(commitFailureMessage(ctx, plan, unit.error()));
+        damaged = unit.damaged();
+        ctx.ui.messageBox(damaged ? damagedMessage(unit.error()) : commitFailureMessage(ctx, plan, unit.error()));
         return false;
     }
     report = done;

@@ -98,8 +98,9 @@ StartupOutcome Form_Load(PatEdContext& ctx, const CommandLinePlan& plan)
         v.BatchTargetName = plan.name;
         v.BatchFileDir = plan.fileDir;
         v.BatchFileName = plan.fileName;
-        const bool ok = runBatchAction(ctx, plan, outcome.report);
-        outcome.exitStatus = ok ? kExitOk : kExitFailed;
+        bool damaged = false;
+        const bool ok = runBatchAction(ctx, plan, outcome.report, damaged);
+        outcome.exitStatus = ok ? kExitOk : damaged ? kExitCannotStart : kExitFailed;
     } catch (const InterruptedError&) {
         // A signal stopped the run before its unit committed; the unit has
         // rolled back on the way here.

@@ -14,7 +14,7 @@
 enum ExitStatus : int {
     kExitOk = 0,          // the action succeeded (or the window was closed)
     kExitFailed = 1,      // the batch action failed; nothing was changed
-    kExitCannotStart = 2, // no database, no library, or no display for the window
+    kExitCannotStart = 2, // no database, no library, no display for the window, or a damaged database
 };
 
 struct StartupOutcome {

@@ -55,7 +55,9 @@ best() { # best-of-N wall time of a command, in seconds
 }
 
 db="$work/velk.db"
-fresh() { rm -f "$db" "$db-wal" "$db-shm"; "$velk" "$db" topic create SEED S "$work/" nosuch >/dev/null 2>&1 || true
+# A run that stores nothing leaves no database behind: the seed module makes it.
+: > "$work/empty.txt"
+fresh() { rm -f "$db" "$db-wal" "$db-shm"; "$velk" "$db" topic create SEED S "$work/" empty.txt >/dev/null 2>&1
           sqlite3 "$db" "INSERT INTO codingsystems (CodingSystemName) VALUES ('CPT');"; }
 withcodes() { fresh; "$velk" "$db" code create CPT "$work/" codes.txt >/dev/null 2>&1; }
 # The shell works on the same schema: a copy of a fresh velkindex database.

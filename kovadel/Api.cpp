@@ -39,8 +39,11 @@ namespace {
     // Runs `body(library, result)` under the lock and reports its Status. A
     // success returns `result` (1 unless the body sets it); a failure returns
     // `failureValue`.
-    template <class Body> int32_t call(void* status, int32_t failureValue, Body&& body) noexcept
+    template <class Body>
+    int32_t call(void* status, int32_t failureValue, Body&& body, int32_t damageValue = 0) noexcept
     {
+        if (damageValue == 0)
+            damageValue = failureValue;
         std::string reason;
         try {
             Library& lib = library();
@@ -51,7 +54,7 @@ namespace {
                 reason = st.reason();
                 std::replace_if(
                     reason.begin(), reason.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-                result = failureValue;
+                result = st.isDamage() ? damageValue : failureValue;
             }
             lib.lastError = reason;
             putStatusText(status, reason);
@@ -83,6 +86,19 @@ namespace {
         });
     }
 
+    // A unit operation: KV_DAMAGED instead of 0 when the file is damaged.
+    template <class Body> int32_t unitCall(void* status, Body&& body) noexcept
+    {
+        return call(
+            status, 0,
+            [&](Library& lib, int32_t&) -> Status {
+                if (!lib.store)
+                    return Status::failure("no database is open");
+                return body(*lib.store);
+            },
+            KV_DAMAGED);
+    }
+
     // An operation on the open database with a record argument.
     template <class Body> int32_t recordCall(void* record, void* status, Body&& body) noexcept
     {
@@ -91,6 +107,17 @@ namespace {
                 return Status::failure("no record was given");
             return body(store);
         });
+    }
+
+    // Closes the open database, and puts back a file that it made but stored
+    // nothing in.
+    void closeStore(Library& lib)
+    {
+        if (!lib.store)
+            return;
+        const MadeFile made = lib.store->madeFile();
+        lib.store.reset();
+        undoMadeFile(made);
     }
 
     // Checks that can be made before SQLite sees the path: SQLite would open a
@@ -177,7 +204,7 @@ KOVADEL_API int32_t StartVelk(const char* path, const char* user, const char* pa
     (void)password;
     int32_t failure = KOVADEL_START_FAILED;
     const int32_t result = call(nullptr, 0, [&](Library& lib, int32_t&) -> Status {
-        lib.store.reset(); // a database already open is closed first
+        closeStore(lib); // a database already open is closed first
         // The settings before the file: a mistyped setting opens nothing.
         if (Status st = checkSettings(); !st) {
             failure = KOVADEL_START_BAD_SETTING;
@@ -188,9 +215,12 @@ KOVADEL_API int32_t StartVelk(const char* path, const char* user, const char* pa
         if (Status st = checkDatabasePath(fileName); !st)
             return st;
         auto store = std::make_unique<Store>();
-        if (Status st = store->open(fileName, fileName); !st) {
+        if (Status st = store->open(fileName, fileName, originOf(fileName)); !st) {
             if (st.busy())
                 failure = KOVADEL_START_BUSY;
+            const MadeFile made = store->madeFile();
+            store.reset();
+            undoMadeFile(made);
             return st;
         }
         lib.store = std::move(store);
@@ -202,7 +232,7 @@ KOVADEL_API int32_t StartVelk(const char* path, const char* user, const char* pa
 KOVADEL_API int32_t EndVelk(void)
 {
     return call(nullptr, 0, [](Library& lib, int32_t&) -> Status {
-        lib.store.reset(); // rolls back an open unit and closes the file
+        closeStore(lib); // rolls back an open unit and closes the file
         return {};
     });
 }
@@ -378,17 +408,17 @@ KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status)
 
 KOVADEL_API int32_t BeginUnit(void* status)
 {
-    return storeCall(status, [](Store& store) { return store.beginUnit(); });
+    return unitCall(status, [](Store& store) { return store.beginUnit(); });
 }
 
 KOVADEL_API int32_t CommitUnit(void* status)
 {
-    return storeCall(status, [](Store& store) { return store.commitUnit(); });
+    return unitCall(status, [](Store& store) { return store.commitUnit(); });
 }
 
 KOVADEL_API int32_t RollbackUnit(void* status)
 {
-    return storeCall(status, [](Store& store) { return store.rollbackUnit(); });
+    return unitCall(status, [](Store& store) { return store.rollbackUnit(); });
 }
 
 } // extern "C"

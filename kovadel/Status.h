@@ -1,7 +1,8 @@
 // The outcome of one step inside the library: success, or a failure with a
-// one-line reason (UTF-8) that the C interface hands to the caller. A failure
-// because another process held the database for the whole busy wait is told
-// apart, so that StartVelk can report it with a result of its own.
+// one-line reason (UTF-8) that the C interface hands to the caller. Two kinds
+// of failure are told apart: another process held the database for the whole
+// busy wait (StartVelk reports it with a result of its own), and damage (the
+// database file itself is damaged).
 #pragma once
 
 #include <string>
@@ -19,8 +20,16 @@ public:
         st.m_busy = true;
         return st;
     }
+    // A failure because the database file is damaged; see kovadel.h (KV_DAMAGED).
+    static Status damage(std::string reason)
+    {
+        Status st(std::move(reason));
+        st.m_damage = true;
+        return st;
+    }
 
     bool ok() const { return !m_failed; }
+    bool isDamage() const { return m_damage; }
     explicit operator bool() const { return !m_failed; }
     const std::string& reason() const { return m_reason; }
     bool busy() const { return m_busy; }
@@ -41,6 +50,7 @@ private:
 
     bool m_failed = false;
     bool m_busy = false;
+    bool m_damage = false;
     std::string m_reason;
 };
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kovadel {
@@ -31,7 +32,8 @@ namespace {
     // if a statement passed to ExecuteQuery could change them.
     bool isGuardedPragma(const char* name)
     {
-        static constexpr const char* guarded[] = { "journal_mode", "synchronous", "locking_mode", "writable_schema" };
+        static constexpr const char* guarded[]
+            = { "journal_mode", "synchronous", "locking_mode", "writable_schema", "cell_size_check" };
         for (const char* g : guarded)
             if (sqlite3_stricmp(name, g) == 0)
                 return true;
@@ -39,6 +41,18 @@ namespace {
     }
 
     int32_t toInt32(int64_t value) { return static_cast<int32_t>(value); }
+
+    // Identifiers travel in 32-bit signed record fields: one that does not
+    // fit is never handed out or taken in, as it would come back as another.
+    constexpr int64_t kLargestIdentifier = INT32_MAX;
+
+    bool fitsRecord(int64_t identifier) { return identifier >= INT32_MIN && identifier <= kLargestIdentifier; }
+
+    Status beyondRecord(const std::string& what, int64_t value)
+    {
+        return Status::failure(what + " " + std::to_string(value) + " is past " + std::to_string(kLargestIdentifier)
+            + ", the largest identifier a record can hold");
+    }
 
     std::string defaultsColumnList()
     {
@@ -73,9 +87,15 @@ int Store::authorize(void* guard, int action, const char* first, const char* sec
     case SQLITE_DETACH:
         g->denied = "a statement that attaches or detaches a database is refused";
         return SQLITE_DENY;
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+        if (first && sqlite3_stricmp(first, "topics") == 0)
+            g->writesTopics = true;
+        return SQLITE_OK;
     case SQLITE_PRAGMA:
         if (first && second && isGuardedPragma(first)) {
-            g->denied = "a statement that changes the journal, synchronous, locking or schema pragmas is refused";
+            g->denied
+                = "a statement that changes the journal, synchronous, locking, schema or page-check pragmas is refused";
             return SQLITE_DENY;
         }
         return SQLITE_OK;
@@ -84,17 +104,50 @@ int Store::authorize(void* guard, int action, const char* first, const char* sec
     }
 }
 
-Status Store::open(const std::string& utf8Path, const std::string& shownPath)
+Status Store::open(const std::string& utf8Path, const std::string& shownPath, MadeFile::Origin origin)
 {
+    // Another run that found the file new, or empty, and stored nothing may
+    // remove it (or empty it) again while this one opens it: once this
+    // connection holds the file (its -shm open), nobody can, so it looks
+    // whether the path still names the file it has open, and opens it anew
+    // when not.
+    for (int attempt = 0;; ++attempt) {
+        bool moved = false;
+        Status st = openOnce(utf8Path, shownPath, origin, moved);
+        if (!st || !moved)
+            return st;
+        m_db.close();
+        if (attempt == 4)
+            return Status::failure("cannot open the database " + shownPath
+                + ": it was removed or replaced while it was being opened, again and again");
+        origin = originOf(utf8Path);
+    }
+}
+
+Status Store::openOnce(const std::string& utf8Path, const std::string& shownPath, MadeFile::Origin origin, bool& moved)
+{
+    // A file removed under this connection fails in odd ways (an I/O error,
+    // say): the path is opened anew then.
+    auto fail = [&](Status st) {
+        moved = fileMoved();
+        m_db.close();
+        return moved ? Status() : st;
+    };
     // A database that stayed busy for the whole wait is still told as busy.
     auto cannotOpen = [&](const std::string& why, bool busy = false) {
-        m_db.close();
         const std::string reason = "cannot open the database " + shownPath + ": " + why;
-        return busy ? Status::busyFailure(reason) : Status::failure(reason);
+        return fail(busy ? Status::busyFailure(reason) : Status::failure(reason));
     };
+    m_made = MadeFile();
     if (Status st = m_db.open(utf8Path); !st)
         return cannotOpen(st.reason());
     sqlite3* db = m_db.handle();
+    if (origin != MadeFile::Origin::Existing) {
+        struct stat info { };
+        if (::stat(utf8Path.c_str(), &info) == 0)
+            m_made = { origin, utf8Path, info.st_dev, info.st_ino, std::string() };
+    }
+    m_shownPath = shownPath;
     if (int rc = sqlite3_busy_timeout(db, busyTimeoutMs()); rc != SQLITE_OK)
         return cannotOpen(sqliteReason(db, rc));
     // Set once: changing the authorizer later would expire every prepared
@@ -117,10 +170,10 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
                 st.busy());
         return cannotOpen(st.reason(), st.busy());
     }
-    if (state == SchemaState::Foreign) {
-        m_db.close();
-        return Status::failure(shownPath + " is not a VELKINDEX database: " + why);
-    }
+    if (state == SchemaState::Foreign)
+        return fail(Status::failure(shownPath + " is not a VELKINDEX database: " + why));
+    if (state != SchemaState::Empty)
+        m_made.origin = MadeFile::Origin::Existing; // made by another run meanwhile
 
     // Write-ahead logging where the file allows it; a write-protected file
     // keeps its journal mode and can still be read.
@@ -131,10 +184,18 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
     observeSettings();
 
     if (state == SchemaState::Empty) {
-        if (Status st = createSchemaIfEmpty(shownPath); !st) {
-            m_db.close();
-            return st;
-        }
+        bool created = false;
+        int64_t version = -1;
+        if (Status st = createSchemaIfEmpty(shownPath, created, version); !st)
+            return fail(st);
+        if (created)
+            keepFreshFile(version);
+        else
+            m_made.origin = MadeFile::Origin::Existing;
+    }
+    if (fileMoved()) {
+        moved = true;
+        return {};
     }
     // Single operations outside units commit without a sync of their own
     // (WAL keeps them atomic); units raise this to FULL for their commit.
@@ -145,7 +206,10 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
     // every few hundred calls. The log is cut back to 64 MB after a
     // checkpoint that empties it.
     const char* const tuning[]
-        = { "PRAGMA cache_size = -16384", "PRAGMA wal_autocheckpoint = 10000", "PRAGMA journal_size_limit = 67108864" };
+        = { "PRAGMA cache_size = -16384", "PRAGMA wal_autocheckpoint = 10000", "PRAGMA journal_size_limit = 67108864",
+              // Every page read is checked for cells that run off it, so a
+              // damaged page fails the statement that meets it.
+              "PRAGMA cell_size_check = ON" };
     for (const char* pragma : tuning)
         if (Status st = m_db.exec(pragma); !st)
             return cannotOpen(st.reason());
@@ -159,7 +223,49 @@ Status Store::open(const std::string& utf8Path, const std::string& shownPath)
     return {};
 }
 
-Status Store::createSchemaIfEmpty(const std::string& shownPath)
+bool Store::fileMoved()
+{
+    int moved = 0;
+    return m_db.handle() && sqlite3_file_control(m_db.handle(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK
+        && moved != 0;
+}
+
+int64_t Store::dataVersion()
+{
+    Statement version;
+    if (!version.prepare(m_db.handle(), "PRAGMA data_version"))
+        return -1;
+    StatementRun r(version);
+    return r.next() ? r.columnInteger(0) : -1;
+}
+
+void Store::keepFreshFile(int64_t versionAtCreation)
+{
+    // The schema's pages are written back into the file, so that the file by
+    // itself holds them; its bytes then tell whether anything was stored
+    // since. That is so only when no other connection has committed anything
+    // since the schema (another run may have begun its work at once): the
+    // write-back does not wait for one, and the data version tells. When it
+    // cannot be told, the file is simply kept.
+    sqlite3* db = m_db.handle();
+    bool written = false;
+    sqlite3_busy_timeout(db, 0);
+    {
+        Statement checkpoint;
+        if (checkpoint.prepare(db, "PRAGMA wal_checkpoint(TRUNCATE)")) {
+            StatementRun r(checkpoint);
+            written = r.next() && r.columnInteger(0) == 0 && r.columnInteger(1) == 0;
+        }
+    }
+    sqlite3_busy_timeout(db, busyTimeoutMs());
+    if (!written || !readWhole(m_made.path, m_made.freshBytes) || m_made.freshBytes.empty() || versionAtCreation < 0
+        || dataVersion() != versionAtCreation) {
+        m_made.origin = MadeFile::Origin::Existing;
+        m_made.freshBytes.clear();
+    }
+}
+
+Status Store::createSchemaIfEmpty(const std::string& shownPath, bool& created, int64_t& version)
 {
     // Another process may be creating it at the same moment: look again once
     // the write lock is held.
@@ -168,13 +274,19 @@ Status Store::createSchemaIfEmpty(const std::string& shownPath)
     SchemaState state = SchemaState::Empty;
     std::string why;
     Status st = inspectSchema(m_db.handle(), state, why);
-    if (st && state == SchemaState::Empty)
+    if (st && state == SchemaState::Empty) {
         st = createSchema(m_db);
-    else if (st && state == SchemaState::Foreign)
+        created = st.ok();
+    } else if (st && state == SchemaState::Foreign)
         st = Status::failure(shownPath + " is not a VELKINDEX database: " + why);
+    // Read with the write lock held: only another connection's later commit
+    // changes it.
+    if (st && created)
+        version = dataVersion();
     if (st)
         st = m_db.exec("COMMIT");
     if (!st) {
+        created = false;
         if (!sqlite3_get_autocommit(m_db.handle()))
             (void)m_db.exec("ROLLBACK");
         if (st.reason().find("VELKINDEX") == std::string::npos)
@@ -222,6 +334,12 @@ Status Store::prepareStatements()
             "SELECT TopicID FROM topics WHERE ModuleID = ?1 AND trim(PatEdDocument) = ?2"
             " AND trim(Description) = ?3 ORDER BY TopicID DESC LIMIT 1" },
         { m_setTopic, "UPDATE topics SET HasChild = ?2 WHERE TopicID = ?1" },
+        // AUTOINCREMENT numbers past both the largest number ever given and
+        // the largest row.
+        { m_nextTopicIdQuery,
+            "SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'topics'), 0),"
+            " coalesce((SELECT max(TopicID) FROM topics), 0)) + 1" },
+        { m_largestTopicId, "SELECT max(TopicID) FROM topics" },
         { m_getCodingSystem,
             "SELECT CodingSystemID, CodingSystemName FROM codingsystems"
             " WHERE trim(CodingSystemName) = ?1 ORDER BY CodingSystemID LIMIT 1" },
@@ -250,6 +368,8 @@ Status Store::run(Statement& statement)
 
 Status Store::usable()
 {
+    if (!m_damageReason.empty())
+        return Status::damage(m_damageReason);
     if (m_depth > 0) {
         if (!m_doomed && sqlite3_get_autocommit(m_db.handle())) {
             m_doomed = true;
@@ -263,12 +383,69 @@ Status Store::usable()
 
 Status Store::checked(Status status)
 {
+    // SQLite met a damaged page: the file is refused from now on.
+    if (!status && !status.isDamage() && isDamageCode(sqlite3_extended_errcode(m_db.handle())))
+        return noteDamage(status.reason());
     if (!status && m_depth > 0 && !m_doomed && sqlite3_get_autocommit(m_db.handle())) {
         m_doomed = true;
         m_doomReason
             = std::string(kDoomedReason) + " (the database ended its transaction after: " + status.reason() + ")";
     }
     return status;
+}
+
+Status Store::writable()
+{
+    if (Status st = usable(); !st)
+        return st;
+    // A unit is checked as it begins.
+    if (m_depth > 0 || m_verified)
+        return {};
+    return verify();
+}
+
+Status Store::verify()
+{
+    // Every page that a statement reads or writes is checked by SQLite as it
+    // is loaded (cell_size_check), and a damaged one fails the statement (see
+    // checked()). These b-trees steer where a run's rows go, so they are
+    // checked whole: the schema and the list of free pages, the modules, the
+    // coding systems, the defaults and the numbering of new rows.
+    static constexpr const char* steering[]
+        = { "sqlite_schema", "modules", "codingsystems", "patEdDefaults", "sqlite_sequence" };
+    for (const char* table : steering)
+        if (Status st = takeVerdict(quickCheck(m_db.handle(), table)); !st)
+            return st;
+    m_verified = true;
+    return {};
+}
+
+Status Store::takeVerdict(const CheckVerdict& verdict)
+{
+    switch (verdict.kind) {
+    case CheckVerdict::Sound:
+        return {};
+    case CheckVerdict::Damaged:
+        return noteDamage(verdict.detail);
+    case CheckVerdict::Unchecked:
+        break;
+    }
+    return Status::failure(
+        "the database " + m_shownPath + " could not be checked before it is written: " + verdict.detail);
+}
+
+Status Store::noteDamage(const std::string& detail)
+{
+    if (m_damageReason.empty())
+        m_damageReason = "the database " + m_shownPath + " is damaged (" + detail + ")";
+    // Nothing of an open unit may be committed now.
+    if (m_depth > 0) {
+        if (!sqlite3_get_autocommit(m_db.handle()))
+            (void)run(m_rollback);
+        m_doomed = true;
+        m_doomReason = m_damageReason;
+    }
+    return Status::damage(m_damageReason);
 }
 
 Status Store::setSynchronous(bool full)
@@ -283,6 +460,7 @@ Status Store::setSynchronous(bool full)
 void Store::endUnit()
 {
     m_depth = 0;
+    m_nextTopicId = 0;
     m_doomed = false;
     m_doomReason.clear();
     (void)setSynchronous(false);
@@ -354,16 +532,29 @@ Status Store::beginUnit()
         ++m_depth;
         return {};
     }
+    if (Status st = usable(); !st)
+        return st; // a damaged file opens no unit
     // The outermost unit's commit is synced; the write lock is taken at once,
     // so a database that another process holds fails here, before any work.
     if (Status st = setSynchronous(true); !st)
         return st;
     if (Status st = run(m_begin); !st) {
         (void)setSynchronous(false);
-        return st;
+        return checked(st);
     }
     m_depth = 1;
     m_doomed = false;
+    m_nextTopicId = 0;
+    // Checked once per connection, with the write lock held: nothing can
+    // change the file between the check and the unit's work.
+    if (!m_verified) {
+        if (Status st = verify(); !st) {
+            if (!sqlite3_get_autocommit(m_db.handle()))
+                (void)run(m_rollback);
+            endUnit();
+            return st;
+        }
+    }
     return {};
 }
 
@@ -373,6 +564,8 @@ Status Store::commitUnit()
         return Status::failure(kNoUnitReason);
     if (m_depth > 1) {
         --m_depth;
+        if (!m_damageReason.empty())
+            return Status::damage(m_damageReason);
         return m_doomed ? Status::failure(m_doomReason) : Status();
     }
     Status result = usable();
@@ -397,10 +590,14 @@ Status Store::rollbackUnit()
         result = run(m_rollback);
     if (--m_depth > 0) {
         m_doomed = true;
-        m_doomReason = kDoomedReason;
+        if (m_damageReason.empty())
+            m_doomReason = kDoomedReason;
     } else {
         endUnit();
     }
+    // The unit is undone either way; the caller learns why it could not stay.
+    if (!m_damageReason.empty())
+        return Status::damage(m_damageReason);
     return result;
 }
 
@@ -479,10 +676,19 @@ Status Store::getModules(const ModuleFields& filter, std::vector<ModuleFields>& 
         text("trim(ModuleName)", filter.moduleName),
     };
     rows.clear();
-    return runPattern(kListModules, "SELECT ModuleID, ModuleName, DirectoryPrefix FROM modules", conditions,
-        " ORDER BY ModuleID", [&rows](const StatementRun& r) {
-            rows.push_back({ toInt32(r.columnInteger(0)), r.columnText(1), r.columnText(2) });
+    int64_t beyond = 0;
+    Status st = runPattern(kListModules, "SELECT ModuleID, ModuleName, DirectoryPrefix FROM modules", conditions,
+        " ORDER BY ModuleID", [&rows, &beyond](const StatementRun& r) {
+            const int64_t id = r.columnInteger(0);
+            if (!fitsRecord(id))
+                beyond = id;
+            rows.push_back({ toInt32(id), r.columnText(1), r.columnText(2) });
         });
+    if (st && beyond != 0) {
+        rows.clear();
+        return beyondRecord("the module identifier", beyond);
+    }
+    return st;
 }
 
 Status Store::getModule(const std::string& name, ModuleFields& row)
@@ -492,6 +698,8 @@ Status Store::getModule(const std::string& name, ModuleFields& row)
     StatementRun r(m_getModule);
     r.text(1, name);
     if (r.next()) {
+        if (!fitsRecord(r.columnInteger(0)))
+            return beyondRecord("the module identifier", r.columnInteger(0));
         row = { toInt32(r.columnInteger(0)), r.columnText(1), r.columnText(2) };
         return {};
     }
@@ -502,7 +710,7 @@ Status Store::getModule(const std::string& name, ModuleFields& row)
 
 Status Store::insertModule(const ModuleFields& module)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     StatementRun r(m_insertModule);
     r.text(1, module.moduleName).text(2, module.directoryPrefix);
@@ -511,7 +719,7 @@ Status Store::insertModule(const ModuleFields& module)
 
 Status Store::deleteModules(const ModuleFields& pattern)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     // -1 and blank text mean any value.
     const std::vector<Condition> conditions = {
@@ -526,13 +734,17 @@ Status Store::deleteModules(const ModuleFields& pattern)
 
 Status Store::insertTopic(const TopicFields& topic)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     // The store numbers the topic; the identifier given is not used.
+    if (Status st = roomForTopic(); !st)
+        return st;
     StatementRun r(m_insertTopic);
     r.integer(1, topic.moduleId).integer(2, topic.parentId).integer(3, topic.hasChild);
     r.text(4, topic.patEdDocument).text(5, topic.description);
-    return checked(r.execute());
+    Status st = checked(r.execute());
+    topicInserted(st);
+    return st;
 }
 
 Status Store::getTopic(const TopicFields& key, int32_t& topicId)
@@ -542,6 +754,8 @@ Status Store::getTopic(const TopicFields& key, int32_t& topicId)
     StatementRun r(m_getTopic);
     r.integer(1, key.moduleId).text(2, key.patEdDocument).text(3, key.description);
     if (r.next()) {
+        if (!fitsRecord(r.columnInteger(0)))
+            return beyondRecord("the topic identifier", r.columnInteger(0));
         topicId = toInt32(r.columnInteger(0));
         return {};
     }
@@ -552,7 +766,7 @@ Status Store::getTopic(const TopicFields& key, int32_t& topicId)
 
 Status Store::setTopic(int32_t topicId, int32_t hasChild)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     StatementRun r(m_setTopic);
     r.integer(1, topicId).integer(2, hasChild);
@@ -567,7 +781,7 @@ Status Store::setTopic(int32_t topicId, int32_t hasChild)
 
 Status Store::deleteTopics(const TopicFields& pattern)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     const std::vector<Condition> conditions = {
         number("TopicID", pattern.topicId, pattern.topicId == -1),
@@ -591,9 +805,19 @@ Status Store::getCodingSystems(const CodingSystemFields& filter, std::vector<Cod
         text("trim(CodingSystemName)", filter.codingSystemName),
     };
     rows.clear();
-    return runPattern(kListCodingSystems, "SELECT CodingSystemID, CodingSystemName FROM codingsystems", conditions,
-        " ORDER BY CodingSystemID",
-        [&rows](const StatementRun& r) { rows.push_back({ toInt32(r.columnInteger(0)), r.columnText(1) }); });
+    int64_t beyond = 0;
+    Status st = runPattern(kListCodingSystems, "SELECT CodingSystemID, CodingSystemName FROM codingsystems", conditions,
+        " ORDER BY CodingSystemID", [&rows, &beyond](const StatementRun& r) {
+            const int64_t id = r.columnInteger(0);
+            if (!fitsRecord(id))
+                beyond = id;
+            rows.push_back({ toInt32(id), r.columnText(1) });
+        });
+    if (st && beyond != 0) {
+        rows.clear();
+        return beyondRecord("the coding system identifier", beyond);
+    }
+    return st;
 }
 
 Status Store::getCodingSystem(const std::string& name, CodingSystemFields& row)
@@ -603,6 +827,8 @@ Status Store::getCodingSystem(const std::string& name, CodingSystemFields& row)
     StatementRun r(m_getCodingSystem);
     r.text(1, name);
     if (r.next()) {
+        if (!fitsRecord(r.columnInteger(0)))
+            return beyondRecord("the coding system identifier", r.columnInteger(0));
         row = { toInt32(r.columnInteger(0)), r.columnText(1) };
         return {};
     }
@@ -613,7 +839,7 @@ Status Store::getCodingSystem(const std::string& name, CodingSystemFields& row)
 
 Status Store::insertCode(const CodeFields& code)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     StatementRun r(m_insertCode);
     r.text(1, code.code).integer(2, code.codingSystemId).integer(3, code.codeFlag);
@@ -623,7 +849,7 @@ Status Store::insertCode(const CodeFields& code)
 
 Status Store::setCode(const CodeFields& code)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     // Every code of that name gets the description: within one coding system
     // when the record names one, in all of them when its identifier is 0. A
@@ -641,7 +867,7 @@ Status Store::setCode(const CodeFields& code)
 
 Status Store::deleteCodes(const CodeFields& pattern)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     const std::vector<Condition> conditions = {
         number("CodeID", pattern.codeId, pattern.codeId == -1),
@@ -685,7 +911,7 @@ Status Store::getDefaults(const std::string& key, DefaultsFields& defaults)
 
 Status Store::setDefaults(const DefaultsFields& defaults)
 {
-    if (Status st = usable(); !st)
+    if (Status st = writable(); !st)
         return st;
     // Update the row of that key, or add one: both in one savepoint, so that
     // the operation is atomic inside and outside a unit.
@@ -737,10 +963,20 @@ Status Store::executeQuery(std::string_view sql)
     // compiled anew: the row stored is the one the text would store.
     TopicInsertValues values;
     if (parseTopicInsert(sql, values)) {
+        if (Status st = writable(); !st)
+            return st;
+        if (!fitsRecord(values.moduleId))
+            return beyondRecord("the module identifier", values.moduleId);
+        if (!fitsRecord(values.parentId))
+            return beyondRecord("the parent topic identifier", values.parentId);
+        if (Status st = roomForTopic(); !st)
+            return st;
         StatementRun r(m_insertTopic);
         r.integer(1, values.moduleId).integer(2, values.parentId).integer(3, values.hasChild);
         r.text(4, values.patEdDocument).text(5, values.description);
-        return checked(r.execute());
+        Status st = checked(r.execute());
+        topicInserted(st);
+        return st;
     }
 
     sqlite3* db = m_db.handle();
@@ -754,6 +990,7 @@ Status Store::executeQuery(std::string_view sql)
         const char* tail = nullptr;
         m_guard.active = true;
         m_guard.denied = nullptr;
+        m_guard.writesTopics = false;
         const int rc = sqlite3_prepare_v3(db, rest, static_cast<int>(end - rest), 0, &prepared, &tail);
         m_guard.active = false;
         if (rc != SQLITE_OK) {
@@ -770,8 +1007,63 @@ Status Store::executeQuery(std::string_view sql)
     // refused before the first one runs.
     if (!holdsNoStatement(std::string_view(rest, static_cast<size_t>(end - rest))))
         return Status::failure("the SQL text holds more than one statement; none was run");
-    StatementRun r(statement);
-    return checked(r.execute());
+    if (!sqlite3_stmt_readonly(statement.handle()))
+        if (Status st = writable(); !st)
+            return st;
+    if (!m_guard.writesTopics) {
+        StatementRun r(statement);
+        return checked(r.execute());
+    }
+
+    // A statement that writes topics may number them (or set their numbers)
+    // past what a record holds: it runs in a savepoint that is undone then.
+    m_nextTopicId = 0;
+    if (Status st = run(m_savepoint); !st)
+        return checked(st);
+    Status st;
+    {
+        StatementRun r(statement);
+        st = r.execute();
+    }
+    if (st) {
+        StatementRun r(m_largestTopicId);
+        if (r.next() && !fitsRecord(r.columnInteger(0)))
+            st = beyondRecord("the topic identifier", r.columnInteger(0));
+        else if (!r.status())
+            st = r.status();
+    }
+    if (!st) {
+        (void)run(m_rollbackTo);
+        (void)run(m_release);
+        return checked(st);
+    }
+    st = run(m_release);
+    if (!st && m_depth == 0 && !sqlite3_get_autocommit(m_db.handle()))
+        (void)run(m_rollback);
+    return checked(st);
+}
+
+Status Store::roomForTopic()
+{
+    // Within a unit the write lock is held, so the next number is known from
+    // the last insert; outside one it is read each time.
+    if (m_nextTopicId == 0 || m_depth == 0) {
+        StatementRun r(m_nextTopicIdQuery);
+        if (!r.next())
+            return checked(
+                r.status().ok() ? Status::failure("the next topic identifier could not be read") : r.status());
+        m_nextTopicId = r.columnInteger(0);
+    }
+    if (m_nextTopicId > kLargestIdentifier)
+        return Status::failure("no topic can be stored: the next topic identifier would be "
+            + std::to_string(m_nextTopicId) + ", past " + std::to_string(kLargestIdentifier)
+            + ", the largest a topic record can hold");
+    return {};
+}
+
+void Store::topicInserted(const Status& insert)
+{
+    m_nextTopicId = insert && m_depth > 0 ? sqlite3_last_insert_rowid(m_db.handle()) + 1 : 0;
 }
 
 } // namespace kovadel

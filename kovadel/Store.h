@@ -6,6 +6,8 @@
 // operations, at their first use) and bound per call.
 #pragma once
 
+#include "DamageCheck.h"
+#include "MadeFile.h"
 #include "Records.h"
 #include "Sqlite.h"
 #include "Status.h"
@@ -26,8 +28,12 @@ public:
     Store& operator=(const Store&) = delete;
 
     // Opens `utf8Path`, creating the schema in a new or empty file. `shownPath`
-    // names the file in reasons.
-    Status open(const std::string& utf8Path, const std::string& shownPath);
+    // names the file in reasons; `origin` is what was found at the path.
+    Status open(const std::string& utf8Path, const std::string& shownPath,
+        MadeFile::Origin origin = MadeFile::Origin::Existing);
+
+    // The file this connection made, for undoMadeFile() once it is closed.
+    const MadeFile& madeFile() const { return m_made; }
 
     // Units of work: see kovadel.h.
     Status beginUnit();
@@ -72,11 +78,22 @@ private:
     struct QueryGuard {
         bool active = false;
         const char* denied = nullptr; // why the last prepare was refused
+        bool writesTopics = false; // the statement inserts or updates topics
     };
     static int authorize(void* guard, int action, const char* first, const char* second, const char*, const char*);
 
+    Status openOnce(const std::string& utf8Path, const std::string& shownPath, MadeFile::Origin origin, bool& moved);
     Status prepareStatements();
-    Status createSchemaIfEmpty(const std::string& shownPath);
+    // Fails, naming the limit, when the next topic's number would not fit
+    // its record; topicInserted() keeps the number known within a unit.
+    Status roomForTopic();
+    void topicInserted(const Status& insert);
+    Status createSchemaIfEmpty(const std::string& shownPath, bool& created, int64_t& version);
+    // Whether the path no longer names the file that the connection has open.
+    bool fileMoved();
+    // Keeps the bytes of the file that the schema was just created in.
+    void keepFreshFile(int64_t versionAtCreation);
+    int64_t dataVersion(); // PRAGMA data_version: changes when another connection commits
 
     // Diagnostics: when VELKINDEX_TRACE_COMMITS names a file, every commit and
     // roll-back of the connection appends one line to it, with the
@@ -87,8 +104,16 @@ private:
     static int traceCommit(void* store);
     static void traceRollback(void* store);
     void appendTrace(const std::string& line) const;
-    // Fails while the unit of work has been rolled back.
+    // Fails while the unit of work has been rolled back, and for good once the
+    // file was found damaged.
     Status usable();
+    // usable(); and before the first write outside a unit, the file checked.
+    Status writable();
+    // Checks the file once per connection; see verify() in Store.cpp.
+    Status verify();
+    Status takeVerdict(const CheckVerdict& verdict);
+    // Refuses the file from now on; an open unit is rolled back at once.
+    Status noteDamage(const std::string& detail);
     // After a failed step inside a unit: SQLite may have ended the
     // transaction itself, which dooms the unit.
     Status checked(Status status);
@@ -110,19 +135,26 @@ private:
 
     Connection m_db;
     QueryGuard m_guard;
+    std::string m_shownPath;
+    MadeFile m_made;
+
+    // Damage (see kovadel.h, KV_DAMAGED).
+    bool m_verified = false; // verify() found the file sound
+    std::string m_damageReason; // set once the file was found damaged
 
     std::string m_tracePath; // empty: no trace
     int64_t m_observedSynchronous = -1;
     std::string m_observedJournalMode;
 
     int m_depth = 0;
+    int64_t m_nextTopicId = 0; // 0: not known
     bool m_doomed = false;
     std::string m_doomReason;
 
     Statement m_begin, m_commit, m_rollback;
     Statement m_savepoint, m_release, m_rollbackTo;
     Statement m_getModule, m_insertModule;
-    Statement m_insertTopic, m_getTopic, m_setTopic;
+    Statement m_insertTopic, m_getTopic, m_setTopic, m_nextTopicIdQuery, m_largestTopicId;
     Statement m_getCodingSystem, m_insertCode, m_setCode, m_setCodeInSystem;
     Statement m_getDefaults, m_updateDefaults, m_insertDefaults;
     std::unordered_map<unsigned, Statement> m_patterns;

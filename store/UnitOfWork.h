@@ -3,9 +3,14 @@
 // begin() opens the unit; commit() ends it with a commit; a unit that is
 // still open when the object goes away is rolled back. Units nest in the
 // library: inside an outer unit, only the outermost commit writes.
+//
+// damaged() tells that the unit could not be opened or kept because the
+// library found the database file damaged (KV_DAMAGED): nothing was written.
 #pragma once
 
 #include "store/Externals.h"
+
+#include <kovadel/kovadel.h>
 
 class UnitOfWork {
 public:
@@ -28,7 +33,9 @@ public:
     bool begin()
     {
         CallStatus status;
-        m_open = m_store.BeginUnit(status) != 0;
+        const int32_t result = m_store.BeginUnit(status);
+        m_open = result != 0 && result != KV_DAMAGED;
+        m_damaged = result == KV_DAMAGED;
         if (!m_open)
             m_error = m_store.LastError();
         return m_open;
@@ -42,10 +49,11 @@ public:
         // A commit that raises (the run was stopped before it) leaves the unit
         // open, and the destructor rolls it back; one that returns has ended
         // the unit, committed or not.
-        const bool committed = m_store.CommitUnit(status) != 0;
+        const int32_t result = m_store.CommitUnit(status);
         m_open = false;
-        if (committed)
+        if (result != 0 && result != KV_DAMAGED)
             return true;
+        m_damaged = result == KV_DAMAGED;
         m_error = m_store.LastError();
         return false;
     }
@@ -56,14 +64,19 @@ public:
             return;
         CallStatus status;
         m_open = false;
-        m_store.RollbackUnit(status);
+        if (m_store.RollbackUnit(status) == KV_DAMAGED) {
+            m_damaged = true;
+            m_error = m_store.LastError();
+        }
     }
 
     bool isOpen() const { return m_open; }
+    bool damaged() const { return m_damaged; }
     const QString& error() const { return m_error; }
 
 private:
     Externals& m_store;
     bool m_open = false;
+    bool m_damaged = false;
     QString m_error;
 };

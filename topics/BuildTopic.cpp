@@ -7,10 +7,15 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdint>
 
 namespace {
 
 constexpr int kMaxDepth = 10;
+
+// Topic identifiers travel in 32-bit records and are counted from the first.
+constexpr int64_t kLargestTopicId = INT32_MAX;
 
 
 // The reader doubles apostrophes for SQL text; a record carries the text as read.
@@ -219,10 +224,33 @@ bool BuildTopic_Click(PatEdContext& ctx, BuildCounts* counts)
             }
         }
 
+        // The later topics are numbered by counting on from the first: all of
+        // them must fit, or none is stored (a number past the limit would wrap
+        // into another module's topics).
+        auto pastTheLimit = [&](int64_t last) {
+            return QStringLiteral("The index of module \"%1\" was not built: the %2 topics of %3 would be numbered %4 "
+                                  "to %5, past %6, the largest number a topic can have. Nothing from this file was "
+                                  "stored.")
+                .arg(moduleName)
+                .arg(std::max<int64_t>(lineTotal, 1))
+                .arg(path)
+                .arg(v.CurTopicID)
+                .arg(last)
+                .arg(kLargestTopicId);
+        };
+        if (failure.isEmpty() && prevLevel >= 1 && lineTotal > 1
+            && static_cast<int64_t>(v.CurTopicID) + (lineTotal - 1) > kLargestTopicId)
+            failure = pastTheLimit(static_cast<int64_t>(v.CurTopicID) + (lineTotal - 1));
+
         // 9. Every further line: place it in the tree by its indentation and
         // insert it; identifiers are counted, not read back.
         int64_t linesRead = 0;
         while (failure.isEmpty() && !file.atEnd()) {
+            if (v.CurTopicID >= kLargestTopicId) {
+                // The line count was short of the file: the same limit.
+                failure = pastTheLimit(static_cast<int64_t>(v.CurTopicID) + 1);
+                break;
+            }
             const int32_t newLevel = ReadNextLine(file, v.CurDescription, v.CurPatEdDocument);
             ++done.linesRead;
             ++v.CurTopicID;

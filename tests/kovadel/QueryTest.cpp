@@ -115,6 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Statements, RefusedQueryTest,
         Refused { "attach", "ATTACH DATABASE ':memory:' AS other", "attach" },
         Refused { "journal_off", "PRAGMA journal_mode = DELETE", "pragma" },
         Refused { "synchronous_off", "PRAGMA synchronous = OFF", "pragma" },
+        Refused { "page_checks_off", "PRAGMA cell_size_check = OFF", "pragma" },
         Refused { "no_such_table", "INSERT INTO nowhere VALUES (1)", "no such table" },
         Refused { "blank", "   ", "no statement" }, Refused { "comment", "-- only a comment", "no statement" }),
     [](const auto& info) { return std::string(info.param.name); });

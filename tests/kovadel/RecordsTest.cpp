@@ -169,6 +169,50 @@ TEST_F(RecordsTest, GetTopicReturnsTheNewestMatch)
     EXPECT_EQ(get32(none, 0), 0);
 }
 
+// A topic number travels in a 32-bit record: one past 2147483647 is neither
+// given to a new topic nor handed back, inside a unit or outside one.
+TEST_F(RecordsTest, TopicNumbersPastTheRecordRangeAreRefused)
+{
+    insertTopic(7, 0, "doc.htm", "Kept");
+    ASSERT_EQ(raw().exec("UPDATE sqlite_sequence SET seq = 2147483646 WHERE name = 'topics'"), SQLITE_OK);
+    const std::string insert = "Insert into topics (ModuleID, ParentID, HasChild, PatEdDocument, Description)"
+                               "Values(7, 1, 0,'doc.htm','Next ')";
+    ASSERT_NE(BeginUnit(status.data()), 0) << lastError();
+    EXPECT_OK(ExecuteQuery(insert.c_str(), status.data()), status); // 2147483647: the last that fits
+    Bytes record = topicRecord(0, 7, 0, 0, "doc.htm", "Later");
+    EXPECT_EQ(InsertTopic(record.data(), status.data()), 0);
+    EXPECT_NE(lastError().find("2147483648, past 2147483647"), std::string::npos) << lastError();
+    EXPECT_EQ(ExecuteQuery(insert.c_str(), status.data()), 0);
+    EXPECT_NE(lastError().find("2147483647"), std::string::npos) << lastError();
+    EXPECT_OK(CommitUnit(status.data()), status);
+    EXPECT_EQ(
+        raw().query("SELECT TopicID, Description FROM topics"), (Rows { { "1", "Kept" }, { "2147483647", "Next " } }));
+
+    // Outside a unit, and by any statement: nothing is left of the attempt.
+    EXPECT_EQ(InsertTopic(record.data(), status.data()), 0);
+    EXPECT_EQ(ExecuteQuery("INSERT INTO topics (ModuleID, Description) VALUES (7, 'Other')", status.data()), 0);
+    EXPECT_EQ(ExecuteQuery("UPDATE topics SET TopicID = 4294967297 WHERE TopicID = 1", status.data()), 0);
+    EXPECT_NE(lastError().find("4294967297 is past 2147483647"), std::string::npos) << lastError();
+    EXPECT_EQ(raw().query("SELECT TopicID FROM topics ORDER BY TopicID"), (Rows { { "1" }, { "2147483647" } }));
+    EXPECT_EQ(raw().scalar("SELECT seq FROM sqlite_sequence WHERE name = 'topics'"), "2147483647");
+
+    // A parent number that no record holds is refused as well.
+    EXPECT_EQ(ExecuteQuery("Insert into topics (ModuleID, ParentID, HasChild, PatEdDocument, Description)"
+                           "Values(7, 4294967297, 0,'doc.htm','Wrapped ')",
+                  status.data()),
+        0);
+    EXPECT_NE(lastError().find("2147483647"), std::string::npos) << lastError();
+
+    // A row numbered past the range by another program is not handed back cut.
+    ASSERT_EQ(raw().exec("INSERT INTO topics (TopicID, ModuleID, PatEdDocument, Description) "
+                         "VALUES (4294967298, 8, 'doc.htm', 'Far')"),
+        SQLITE_OK);
+    Bytes key = topicRecord(0, 8, 0, 0, "doc.htm", "Far");
+    EXPECT_EQ(GetTopic(key.data(), status.data()), 0);
+    EXPECT_NE(lastError().find("4294967298 is past 2147483647"), std::string::npos) << lastError();
+    EXPECT_EQ(get32(key, 0), 0);
+}
+
 TEST_F(RecordsTest, SetTopicChangesOnlyHasChild)
 {
     insertTopic(7, 0, "a.htm", "Parent");

@@ -71,6 +71,51 @@ TEST_F(SessionTest, EmptyFileGetsTheSchema)
     EXPECT_EQ(db.scalar("SELECT count(*) FROM patEdDefaults"), "1");
 }
 
+// A file that the library made and stored nothing in is put back as it was
+// found when the connection ends: a new one removed, an empty one emptied
+// again, with no -wal or -shm beside it. One that holds a change stays, and so
+// does one that another connection still has open.
+TEST_F(SessionTest, AFileThatHoldsNothingIsPutBackAsItWasFound)
+{
+    const std::string made = file("made.db");
+    const std::string empty = file("empty.db");
+    writeFile(empty, "");
+    auto besides = [](const std::string& path) {
+        return std::filesystem::exists(path + "-wal") || std::filesystem::exists(path + "-shm");
+    };
+    Bytes status = callStatus();
+
+    ASSERT_NE(StartVelk(made.c_str(), "ADMIN", ""), 0) << lastError();
+    EXPECT_NE(BeginUnit(status.data()), 0);
+    Bytes module = moduleRecord(0, "Lost", "L");
+    EXPECT_NE(InsertModule(module.data(), status.data()), 0);
+    EXPECT_NE(RollbackUnit(status.data()), 0);
+    ASSERT_NE(StartVelk(empty.c_str(), "ADMIN", ""), 0) << lastError(); // ends the first connection
+    EXPECT_FALSE(std::filesystem::exists(made));
+    EXPECT_FALSE(besides(made));
+    EXPECT_NE(EndVelk(), 0);
+    EXPECT_EQ(readFile(empty), "");
+    EXPECT_FALSE(besides(empty));
+
+    // Stored: kept.
+    ASSERT_NE(StartVelk(made.c_str(), "ADMIN", ""), 0) << lastError();
+    module = moduleRecord(0, "Kept", "K");
+    EXPECT_NE(InsertModule(module.data(), status.data()), 0);
+    EXPECT_NE(EndVelk(), 0);
+    EXPECT_EQ(RawDb(made).query("SELECT ModuleName FROM modules"), (Rows { { "Kept" } }));
+
+    // Open elsewhere: kept, whatever it holds.
+    std::filesystem::remove(empty);
+    writeFile(empty, "");
+    ASSERT_NE(StartVelk(empty.c_str(), "ADMIN", ""), 0) << lastError();
+    {
+        RawDb other(empty);
+        EXPECT_EQ(other.scalar("SELECT count(*) FROM modules"), "0");
+        EXPECT_NE(EndVelk(), 0);
+        EXPECT_GT(std::filesystem::file_size(empty), 0u);
+    }
+}
+
 struct OpenFailure {
     const char* name;
     const char* expectedReason; // a part of the reason

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
+#include <cstdio>
 
 using namespace kovtest;
 
@@ -85,13 +86,15 @@ TEST_F(UnitTest, EndingWithoutAUnitFails)
 
 TEST_F(UnitTest, EndVelkRollsAnOpenUnitBack)
 {
+    // Something stored first: a new file that holds nothing is removed again.
+    EXPECT_NE(insertModule("Kept"), 0);
     EXPECT_OK(BeginUnit(status.data()), status);
     EXPECT_NE(insertModule("A"), 0);
     EXPECT_NE(EndVelk(), 0);
-    EXPECT_EQ(moduleCount(), "0");
+    EXPECT_EQ(moduleCount(), "1");
     ASSERT_NE(StartVelk(m_path.c_str(), "ADMIN", ""), 0);
     EXPECT_NE(insertModule("B"), 0); // no unit left over
-    EXPECT_EQ(moduleCount(), "1");
+    EXPECT_EQ(moduleCount(), "2");
 }
 
 TEST_F(UnitTest, ABusyDatabaseFailsCleanlyWithinTheTimeout)
@@ -187,6 +190,80 @@ TEST_F(UnitTest, AUnitThatTheDatabaseEndedIsDoomed)
     EXPECT_EQ(moduleCount(), "0");
     EXPECT_NE(insertModule("C"), 0);
     EXPECT_EQ(moduleCount(), "1");
+}
+
+// Overwrites bytes of the root page of `tree` in the closed file at `path`:
+// the cell count (`cellCount`) or the first cell pointers.
+void damageRootPage(const std::string& path, const std::string& tree, bool cellCount)
+{
+    std::string root, pageSize;
+    {
+        RawDb db(path);
+        root = db.scalar("SELECT rootpage FROM sqlite_master WHERE name = ?1", { tree });
+        pageSize = db.scalar("PRAGMA page_size");
+    } // the last connection writes the log back into the file
+    ASSERT_FALSE(std::filesystem::exists(path + "-wal"));
+    std::FILE* f = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    const long page = (std::stol(root) - 1) * std::stol(pageSize);
+    const std::string junk = cellCount ? std::string("\x00\xc8", 2) : std::string("\xff\x00\x0f\xf0\x0f\xf0", 6);
+    ASSERT_EQ(std::fseek(f, page + (cellCount ? 3 : 10), SEEK_SET), 0);
+    ASSERT_EQ(std::fwrite(junk.data(), 1, junk.size(), f), junk.size());
+    std::fclose(f);
+}
+
+// A damaged page that a unit meets ends the unit at once: its work is rolled
+// back, and the connection refuses the file from then on, the unit operations
+// with KV_DAMAGED.
+TEST_F(UnitTest, ADamagedPageEndsTheUnitAndTheFileIsRefused)
+{
+    EXPECT_NE(insertModule("Kept"), 0);
+    for (int i = 0; i < 20; ++i) {
+        Bytes topic = topicRecord(0, 1, 0, 0, "doc.htm", "Topic number " + std::to_string(i));
+        ASSERT_NE(InsertTopic(topic.data(), status.data()), 0) << lastError();
+    }
+    m_raw.reset();
+    EndVelk();
+    damageRootPage(m_path, "topics", false);
+
+    ASSERT_NE(StartVelk(m_path.c_str(), "ADMIN", ""), 0) << lastError();
+    EXPECT_OK(BeginUnit(status.data()), status);
+    EXPECT_NE(insertModule("Lost"), 0);
+    Bytes topics = topicRecord(-1, 1, -1, -1, "", "");
+    EXPECT_EQ(DeleteTopics(topics.data(), status.data()), 0);
+    const std::string reason = lastError();
+    EXPECT_NE(reason.find("the database " + m_path + " is damaged"), std::string::npos) << reason;
+    EXPECT_EQ(statusText(status), padded(reason, 128).substr(0, 128));
+    EXPECT_EQ(CommitUnit(status.data()), KV_DAMAGED);
+    EXPECT_EQ(lastError(), reason);
+    EXPECT_EQ(BeginUnit(status.data()), KV_DAMAGED);
+    EXPECT_EQ(insertModule("Alone"), 0);
+    EXPECT_EQ(lastError(), reason);
+    EndVelk();
+    m_raw = std::make_unique<RawDb>(m_path);
+    EXPECT_EQ(raw().query("SELECT ModuleName FROM modules"), (Rows { { "Kept" } }));
+}
+
+// The tables that steer every run are checked whole before a connection's
+// first unit, or its first write outside a unit.
+TEST_F(UnitTest, ADamagedCodingSystemTableIsRefusedBeforeAnyWork)
+{
+    ASSERT_EQ(raw().exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD'), ('CPT')"), SQLITE_OK);
+    m_raw.reset();
+    EndVelk();
+    damageRootPage(m_path, "codingsystems", true);
+
+    ASSERT_NE(StartVelk(m_path.c_str(), "ADMIN", ""), 0) << lastError();
+    EXPECT_EQ(BeginUnit(status.data()), KV_DAMAGED);
+    EXPECT_NE(lastError().find("the database " + m_path + " is damaged"), std::string::npos) << lastError();
+    EXPECT_EQ(RollbackUnit(status.data()), 0); // no unit was opened
+    EndVelk();
+    ASSERT_NE(StartVelk(m_path.c_str(), "ADMIN", ""), 0) << lastError();
+    EXPECT_EQ(insertModule("Alone"), 0);
+    EXPECT_NE(lastError().find(" is damaged"), std::string::npos) << lastError();
+    EndVelk();
+    m_raw = std::make_unique<RawDb>(m_path);
+    EXPECT_EQ(raw().scalar("SELECT count(*) FROM modules"), "0");
 }
 
 } // namespace

@@ -74,6 +74,22 @@ public:
                 | fs::perms::others_read | fs::perms::others_write);
     }
 
+    // Whether `file` (when `itself`) or its -wal or -shm is there.
+    static bool leftBeside(const fs::path& file, bool itself)
+    {
+        return (itself && fs::exists(file)) || fs::exists(file.string() + "-wal") || fs::exists(file.string() + "-shm");
+    }
+
+    // Numbers the next topic past `seq`, as SQLite's AUTOINCREMENT does.
+    void setTopicSequence(long long seq)
+    {
+        SqliteReader admin(db);
+        if (!admin.exec("UPDATE sqlite_sequence SET seq = " + std::to_string(seq) + " WHERE name = 'topics'"))
+            ADD_FAILURE() << admin.error();
+        if (admin.value("SELECT seq FROM sqlite_sequence WHERE name = 'topics'") != std::to_string(seq))
+            ADD_FAILURE() << "the topic sequence was not set";
+    }
+
     // A copy of the program in a folder of its own, beside `library` (none
     // when empty).
     void programCopy(const std::string& folder, const fs::path& library)
@@ -246,6 +262,34 @@ const InputCase kCases[] = {
             fs::copy_file(t.db, t.target);
         },
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 0, {}, nullptr, {}, onlyTheNamedDatabase },
+    // ---- a failed run leaves the file system as it found it ----
+    { "NewPathAndAFailingRun", [](BadInput& t) { t.target = t.dir / "new.db"; },
+        { "code", "create", "NOSUCH", "{dir}", "index.txt" }, 1, { "NOSUCH" }, nullptr, {},
+        [](BadInput& t) -> std::string { return t.leftBeside(t.target, true) ? "a database was left behind" : ""; } },
+    // A delete that matches nothing succeeds, and having stored nothing it
+    // leaves no database either.
+    { "NewPathAndARunThatStoresNothing", [](BadInput& t) { t.target = t.dir / "new.db"; },
+        { "code", "delete", "NOSUCH" }, 0, { "NOSUCH" }, nullptr, {},
+        [](BadInput& t) -> std::string { return t.leftBeside(t.target, true) ? "a database was left behind" : ""; } },
+    { "EmptyFileAndAFailingRun",
+        [](BadInput& t) {
+            t.target = t.dir / "empty.db";
+            writeBytes(t.target, "");
+        },
+        { "topic", "create", "NEW", "NEW", "{dir}", "missing.txt" }, 1, { "missing.txt" }, nullptr, {},
+        [](BadInput& t) -> std::string {
+            if (fileSize(t.target) != 0)
+                return "the empty file was made a database";
+            return t.leftBeside(t.target, false) ? "a log was left beside it" : "";
+        } },
+    { "NewPathAndASuccessfulRun", [](BadInput& t) { t.target = t.dir / "new.db"; },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 0, {}, nullptr, {},
+        [](BadInput& t) -> std::string {
+            if (!fs::exists(t.target))
+                return "no database was created";
+            SqliteReader reader(t.target);
+            return reader.value("SELECT count(*) FROM topics") == "20" ? "" : "the topics were not stored";
+        } },
 
     // ---- the input file ----
     { "InputIsAFolder", [](BadInput& t) { fs::create_directory(t.dir / "input.d"); },
@@ -347,6 +391,22 @@ const InputCase kCases[] = {
     { "CodingSystemNameOf300Characters", nullptr, { "code", "create", std::string(300, 'C'), "{dir}", "index.txt" }, 1,
         { "is not in the database" } },
 
+    // ---- counted topic identifiers ----
+    // The topics of a build are numbered by counting from the first: a file
+    // whose numbers would pass the 32-bit record range is refused whole.
+    { "TopicNumbersAtTheLimit", [](BadInput& t) { t.setTopicSequence(2147483647LL); },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 1, { "2147483647" } },
+    { "TopicNumbersWouldPassTheLimit", [](BadInput& t) { t.setTopicSequence(2147483647LL - 10); },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 1, { "2147483647", "index.txt" } },
+    { "TopicNumbersAboveThe32BitRange", [](BadInput& t) { t.setTopicSequence(4294967296LL); },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 1, { "2147483647" } },
+    { "TopicNumbersEndingAtTheLimit", [](BadInput& t) { t.setTopicSequence(2147483647LL - 20); },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 0, {},
+        "SELECT count(*) || '|' || min(TopicID) || '|' || max(TopicID) || '|' || sum(ParentID <> 0 AND ParentID NOT "
+        "IN (SELECT TopicID FROM topics WHERE ModuleID = t.ModuleID)) FROM topics t WHERE ModuleID = (SELECT ModuleID "
+        "FROM modules WHERE ModuleName = 'NEW')",
+        { "20|2147483628|2147483647|0" } },
+
     // ---- the library ----
     { "LibraryMissing", [](BadInput& t) { t.programCopy("alone", {}); },
         { "code", "create", "ICD", "{dir}", "index.txt" }, 2, { "Cannot load the data-access library" } },
@@ -399,6 +459,150 @@ TEST_P(BadInputCases, ClearErrorAndNothingChanged)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BadInputCases, ::testing::ValuesIn(kCases), [](const auto& info) { return std::string(info.param.name); });
+
+// ---- damaged database files ----
+//
+// A copy of the seeded database with bytes of one page overwritten, as a
+// failing disk or a stray write leaves it. A writing run refuses it when the
+// damage lies in what the run reads or writes, or in the schema, the list of
+// free pages or the small tables that steer every run (modules, coding
+// systems, defaults, numbering): exit status 2, one line naming the file, and
+// the file as it was. Damage elsewhere is left as it was by a run that does
+// not touch it.
+
+int be16(const std::string& page, size_t at)
+{
+    return (static_cast<unsigned char>(page[at]) << 8) | static_cast<unsigned char>(page[at + 1]);
+}
+
+void overwriteRows(std::string& page)
+{
+    // Sixteen bytes in the middle of the rows stored on the page.
+    const size_t middle = (static_cast<size_t>(be16(page, 5)) + page.size()) / 2;
+    page.replace(middle, 16, std::string(16, '\xee'));
+}
+void overwriteCellPointers(std::string& page) { page.replace(10, 6, std::string("\xff\x00\x0f\xf0\x0f\xf0", 6)); }
+void overwriteCellCount(std::string& page) { page.replace(3, 2, std::string("\x00\xc8", 2)); }
+void overwriteFreeLeafCount(std::string& page) { page.replace(4, 4, std::string("\x00\x01\x86\xa0", 4)); }
+
+struct Damage {
+    const char* name;
+    const char* tree; // the table or index whose root page is overwritten; "freelist": the first trunk page
+    void (*apply)(std::string& page);
+};
+
+const Damage kTopicCellPointers { "TopicCellPointers", "topics", overwriteCellPointers };
+const Damage kTopicIndexCellCount { "TopicIndexCellCount", "topics_module", overwriteCellCount };
+const Damage kCodeCellPointers { "CodeCellPointers", "codes", overwriteCellPointers };
+const Damage kCodeIndexRows { "CodeIndexRows", "codes_code", overwriteRows };
+const Damage kCodingSystemCellCount { "CodingSystemCellCount", "codingsystems", overwriteCellCount };
+const Damage kModuleRows { "ModuleRows", "modules", overwriteRows };
+const Damage kFreeList { "FreeList", "freelist", overwriteFreeLeafCount };
+
+struct WritingAction {
+    const char* name;
+    std::vector<std::string> words; // "{dir}" is the test's folder
+};
+
+const WritingAction kTopicCreate { "TopicCreate", { "topic", "create", "ADULT", "ADU", "{dir}", "index.txt" } };
+const WritingAction kTopicDelete { "TopicDelete", { "topic", "delete", "ADULT" } };
+const WritingAction kCodeCreate { "CodeCreate", { "code", "create", "ICD", "{dir}", "codes.txt" } };
+const WritingAction kCodeDelete { "CodeDelete", { "code", "delete", "ICD" } };
+const WritingAction kCodeDescription { "CodeDescription",
+    { "code", "description", "ICD", VELK_SOURCE_DIR "/examples/", "descriptions-icd.txt" } };
+
+struct DamageCase {
+    const Damage* damage;
+    const WritingAction* action;
+    int exitCode; // 2: refused; 0: the damage lies outside what the run touches
+};
+
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.damage->name << " " << c.action->name; }
+
+std::vector<DamageCase> damageCases()
+{
+    const std::vector<const WritingAction*> topicRuns { &kTopicCreate, &kTopicDelete };
+    const std::vector<const WritingAction*> codeRuns { &kCodeCreate, &kCodeDelete, &kCodeDescription };
+    std::vector<const WritingAction*> allRuns = topicRuns;
+    allRuns.insert(allRuns.end(), codeRuns.begin(), codeRuns.end());
+    const std::vector<std::pair<const Damage*, std::vector<const WritingAction*>>> refused {
+        { &kTopicCellPointers, topicRuns },
+        { &kTopicIndexCellCount, topicRuns },
+        { &kCodeCellPointers, codeRuns },
+        { &kCodeIndexRows, codeRuns },
+        { &kCodingSystemCellCount, allRuns },
+        { &kModuleRows, allRuns },
+        { &kFreeList, allRuns },
+    };
+    std::vector<DamageCase> cases;
+    for (const auto& [damage, runs] : refused)
+        for (const WritingAction* action : runs)
+            cases.push_back({ damage, action, 2 });
+    cases.push_back({ &kCodeCellPointers, &kTopicCreate, 0 });
+    cases.push_back({ &kTopicCellPointers, &kCodeCreate, 0 });
+    return cases;
+}
+
+class DamagedDatabase : public BadInput, public ::testing::WithParamInterface<DamageCase> { };
+
+TEST_P(DamagedDatabase, IsRefusedWhereTheRunWouldTouchIt)
+{
+    const DamageCase& c = GetParam();
+    writeBytes(dir / "codes.txt", codeFile(30));
+    target = dir / "damaged.db";
+    fs::copy_file(db, target);
+    ASSERT_FALSE(fs::exists(db.string() + "-wal")); // the file holds every row
+    long long pageSize = 0, page = 0;
+    {
+        SqliteReader reader(target);
+        if (std::string(c.damage->tree) == "freelist") {
+            ASSERT_TRUE(reader.exec("CREATE TABLE junk AS SELECT randomblob(3000) AS b FROM modules, topics; "
+                                    "DROP TABLE junk"))
+                << reader.error();
+        }
+        pageSize = std::stoll(reader.value("PRAGMA page_size"));
+        page = std::stoll(std::string(c.damage->tree) == "freelist"
+                ? "0"
+                : reader.value(
+                    std::string("SELECT rootpage FROM sqlite_master WHERE name = '") + c.damage->tree + "'"));
+    } // the last connection writes its log back into the file
+    ASSERT_FALSE(fs::exists(target.string() + "-wal"));
+    std::string bytes = readBytes(target);
+    if (page == 0) {
+        page = be16(bytes, 32) << 16 | be16(bytes, 34); // the first trunk page of the free list
+        ASSERT_GT(page, 1) << "no free pages";
+    }
+    const size_t offset = static_cast<size_t>((page - 1) * pageSize);
+    std::string pageBytes = bytes.substr(offset, static_cast<size_t>(pageSize));
+    c.damage->apply(pageBytes);
+    bytes.replace(offset, pageBytes.size(), pageBytes);
+    writeBytes(target, bytes);
+    {
+        SqliteReader reader(target);
+        ASSERT_NE(reader.value("PRAGMA quick_check"), "ok") << "the damage went unnoticed by SQLite itself";
+    }
+
+    std::vector<std::string> args { target.string() };
+    for (const std::string& w : c.action->words)
+        args.push_back(w == "{dir}" ? dir.slash() : w);
+    const Outcome o = run(args, dir.path(), options);
+
+    EXPECT_TRUE(o.exited) << o.describe();
+    EXPECT_EQ(o.exitCode, c.exitCode) << o.describe();
+    if (c.exitCode == 2) {
+        EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
+        EXPECT_NE(o.err.find(target.string() + " is damaged"), std::string::npos) << o.err;
+        EXPECT_TRUE(o.out.empty()) << o.out;
+        EXPECT_EQ(readBytes(target) == bytes, true) << "the damaged file was written";
+    } else {
+        EXPECT_EQ(readBytes(target).substr(offset, pageBytes.size()) == pageBytes, true)
+            << "the damaged page was changed";
+    }
+    EXPECT_FALSE(fs::exists(target.string() + "-wal"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DamagedDatabase, ::testing::ValuesIn(damageCases()),
+    [](const auto& info) { return std::string(info.param.damage->name) + "_" + info.param.action->name; });
 
 TEST_F(BadInput, LackingLibraryStillServesEveryOtherFunction)
 {

@@ -292,4 +292,34 @@ TEST_F(BusyDatabase, TwoRunsOnANewDatabaseBothFinish)
     }
 }
 
+TEST_F(BusyDatabase, AFailedAndASuccessfulRunOnANewDatabaseTogether)
+{
+    // The failed run stores nothing and puts the path back as it found it,
+    // unless the other run has the file open or has stored in it: the other
+    // run's work is never lost, whichever of the two starts, opens or ends first.
+    writeBytes(dir / "small.txt", indexFile(200, "Small Index", 5));
+    for (int round = 0; round < 6; ++round) {
+        const fs::path fresh = dir / ("together" + std::to_string(round) + ".db");
+        Child failing, storing;
+        const std::vector<std::string> fail { fresh.string(), "code", "create", "NOSUCH", dir.slash(), "small.txt" };
+        const std::vector<std::string> store { fresh.string(), "topic", "create", "SMALL", "S", dir.slash(),
+            "small.txt" };
+        if (round % 2 == 0) {
+            ASSERT_TRUE(failing.start(fail, dir.path()));
+            ASSERT_TRUE(storing.start(store, dir.path()));
+        } else {
+            ASSERT_TRUE(storing.start(store, dir.path()));
+            ASSERT_TRUE(failing.start(fail, dir.path()));
+        }
+        const Outcome a = failing.wait();
+        const Outcome b = storing.wait();
+        EXPECT_EQ(a.exitCode, 1) << a.describe();
+        EXPECT_EQ(b.exitCode, 0) << b.describe();
+        ASSERT_TRUE(fs::exists(fresh)) << "round " << round;
+        SqliteReader reader(fresh);
+        EXPECT_EQ(reader.integrity(), "ok");
+        EXPECT_EQ(reader.value("SELECT count(*) FROM topics"), "200") << "round " << round;
+    }
+}
+
 } // namespace

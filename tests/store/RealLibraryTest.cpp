@@ -86,6 +86,11 @@ TEST(RealLibrary, PathsNameExactlyTheirFiles)
     for (const QByteArray& name : { QByteArray("\xD0\x96\xD1\x83\xD0\xBA.mdb"), QByteArray("\xC9t\xE9.mdb") }) {
         const QString path = fromFileSystemBytes(folder + name);
         ASSERT_NE(library.StartVelk(path, QStringLiteral("ADMIN"), QString()), 0) << library.LastError().toStdString();
+        // Something stored, so that the new database stays.
+        ModuleRecord module;
+        module.ModuleName = QStringLiteral("M");
+        CallStatus status;
+        ASSERT_NE(library.InsertModule(module, status), 0) << library.LastError().toStdString();
         library.EndVelk();
         EXPECT_TRUE(std::filesystem::exists(std::string(folder + name))) << name.toStdString();
     }

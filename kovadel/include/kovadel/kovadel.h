@@ -3,10 +3,12 @@
  *
  * Every function returns a 32-bit signed integer: non-zero when it succeeded
  * (for the single-record look-ups: found), 0 when it failed or found nothing.
- * Two exceptions: FileLineCount returns the line count, or -1 when the file
+ * Exceptions: FileLineCount returns the line count, or -1 when the file
  * cannot be read (a folder, a device or a pipe included); StartVelk returns 1
  * when the database is open and one of the KOVADEL_START_ values below when it
- * is not, so a caller can tell a busy database from one that cannot be used.
+ * is not, so a caller can tell a busy database from one that cannot be used;
+ * BeginUnit, CommitUnit and RollbackUnit return KV_DAMAGED for a damaged
+ * database file (see "Damaged files" below).
  * On failure a one-line reason (ANSI, blank-padded) is written into
  * StatusText1 of the CallStatus; on success StatusText1 is blank.
  *
@@ -100,7 +102,20 @@ KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status);
 /* Units of work. Units nest: only the outermost commit writes; a roll-back at
  * any depth undoes the whole outer unit, and every data operation then fails
  * until the outermost unit has been ended. Outside a unit each operation is
- * atomic on its own. */
+ * atomic on its own.
+ *
+ * Damaged files. Every page that an operation reads or writes is checked by
+ * SQLite as it is loaded (its header, cell pointers, cells and free space);
+ * and once per connection, as the first unit begins (or before a first write
+ * outside a unit), SQLite's quick_check examines the schema, the list of free
+ * pages and the small tables that steer where rows go: modules, coding
+ * systems, defaults, sqlite_sequence. A file found damaged is refused for the
+ * rest of the connection: an open unit is rolled back at once, every data
+ * operation fails with a reason that names the file, and BeginUnit,
+ * CommitUnit and RollbackUnit return KV_DAMAGED instead of 0 (RollbackUnit
+ * after it has ended the unit). Nothing is committed to a damaged file. */
+#define KV_DAMAGED (-2)
+
 KOVADEL_API int32_t BeginUnit(void* status);
 KOVADEL_API int32_t CommitUnit(void* status);
 KOVADEL_API int32_t RollbackUnit(void* status);
