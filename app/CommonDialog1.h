@@ -2,7 +2,7 @@
 // for a file. Filter, filter index and file name stay set between uses.
 #pragma once
 
-#include "app/WindowSeam.h"
+#include "core/WindowSeam.h"
 
 #include <QPointer>
 #include <QString>

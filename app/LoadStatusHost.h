@@ -6,7 +6,7 @@
 #pragma once
 
 #include "app/LoadStatus.h"
-#include "app/WindowSeam.h"
+#include "core/WindowSeam.h"
 
 #include <QPointer>
 

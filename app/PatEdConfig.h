@@ -11,7 +11,7 @@
 
 #include "app/CommonDialog1.h"
 #include "app/LoadStatusHost.h"
-#include "app/WindowSeam.h"
+#include "core/WindowSeam.h"
 
 #include <QHash>
 #include <QMainWindow>

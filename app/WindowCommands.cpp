@@ -1,13 +1,13 @@
 #include "app/WindowCommands.h"
 
-#include "app/RunSummary.h"
+#include "batch/RunSummary.h"
 #include "coding/CmdClear.h"
 #include "coding/CmdLoad.h"
 #include "coding/LoadCodingDescription.h"
 #include "modules/CreateModule.h"
 #include "store/Interruption.h"
 #include "topics/BuildTopic.h"
-#include "topics/ClearTopic.h"
+#include "modules/ClearTopic.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/PatEdConfig.h"
-#include "app/PatEdContext.h"
+#include "core/PatEdContext.h"
 
 #include <functional>
 

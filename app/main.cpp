@@ -8,13 +8,11 @@
 // without showing the main window, and the exit status tells how it went.
 // SIGTERM and SIGINT stop a run cleanly: its unit of work rolls back, the
 // database is closed, and one line on stderr says what became of the work.
-#include "app/CommandLine.h"
-#include "app/HeadlessShell.h"
 #include "app/PatEdConfig.h"
-#include "app/RunSummary.h"
-#include "app/Startup.h"
 #include "app/WindowCommands.h"
-#include "store/FileSystemName.h"
+#include "batch/CommandLine.h"
+#include "batch/HeadlessRun.h"
+#include "batch/Startup.h"
 #include "store/Interruption.h"
 #include "store/KovadelLibrary.h"
 
@@ -28,31 +26,6 @@
 
 namespace {
 
-// The program's arguments joined by single spaces: the same tokens as the raw
-// argument text, since no token can contain a space. Each keeps its bytes
-// (store/FileSystemName.h), so that a path names exactly the file it names.
-QString argumentText(int argc, char** argv)
-{
-    QStringList words;
-    for (int i = 1; i < argc; ++i)
-        words << fromFileSystemBytes(QByteArray(argv[i]));
-    return words.join(u' ');
-}
-
-void tell(const QString& line)
-{
-    std::fprintf(stderr, "velkindex: %s\n", qPrintable(line));
-    std::fflush(stderr);
-}
-
-// A batch run that a signal asked to stop after its work was committed: the
-// work stays, and the operator is told what was stored.
-void tellInterruptedAfterStoring(const StartupOutcome& outcome)
-{
-    if (outcome.exitStatus == kExitOk && Interruption::requested())
-        tell(interruptedAfterStoringNotice(outcome.report));
-}
-
 bool displayAvailable()
 {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -63,25 +36,11 @@ bool displayAvailable()
     return (x11 && *x11) || (wayland && *wayland);
 }
 
-// A batch run without a display: no windows at all.
-int runHeadless(int argc, char** argv, const QString& commandLine)
+// The window's start-up: the main window is the seam; a batch action runs
+// without showing it.
+int runWithWindows(int argc, char** argv, const CommandLinePlan& plan)
 {
-    QCoreApplication app(argc, argv);
-    MainVariables vars;
-    HeadlessShell shell(stderr, nullptr);
-    KovadelLibrary library;
-    PatEdContext ctx {vars, shell, library};
-    const StartupOutcome outcome = Form_Load(ctx, commandLine);
-    if (outcome.exitStatus == kExitOk)
-        writeRunReport(outcome.report, stdout, stderr);
-    if (outcome.databaseOpen)
-        library.EndVelk();
-    tellInterruptedAfterStoring(outcome);
-    return outcome.exitStatus;
-}
-
-int runWithWindows(int argc, char** argv, const QString& commandLine, bool batch)
-{
+    const bool batch = plan.action != BatchAction::None;
     // A batch run must end even when the display named in the environment
     // cannot be reached: fall back to drawing off screen.
     if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -115,10 +74,7 @@ int runWithWindows(int argc, char** argv, const QString& commandLine, bool batch
         });
         if (batch) {
             // Nobody is at the screen: messages go to stderr and never wait.
-            window.setMessageSink([](const QString& text) {
-                std::fprintf(stderr, "velkindex: %s\n", qPrintable(text));
-                std::fflush(stderr);
-            });
+            window.setMessageSink([](const QString& text) { tell(text); });
         }
         // A command that a signal stopped has rolled its unit back; the
         // window then closes.
@@ -126,7 +82,7 @@ int runWithWindows(int argc, char** argv, const QString& commandLine, bool batch
             commandInterrupted = true;
             QCoreApplication::exit(kExitFailed);
         }));
-        outcome = Form_Load(ctx, commandLine);
+        outcome = Form_Load(ctx, plan);
         databaseOpen = outcome.databaseOpen;
         status = outcome.exitStatus;
         if (status == kExitOk)
@@ -152,26 +108,23 @@ int main(int argc, char** argv)
 {
     // First of all: from here on a signal only asks the run to stop.
     Interruption::install();
-    const QString commandLine = argumentText(argc, argv);
+    // The command line is split once; the whole run reads this plan.
+    const CommandLinePlan plan = planCommandLine(argumentText(argc, argv));
 
     // --help and --version answer at once: no database, no display.
-    const InfoRequest info = infoRequestFor(commandLine);
-    if (info != InfoRequest::None) {
-        const QString text = info == InfoRequest::Help ? usageText() : versionText();
+    if (plan.info != InfoRequest::None) {
+        const QString text = plan.info == InfoRequest::Help ? usageText() : versionText();
         std::fputs(text.toLocal8Bit().constData(), stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
     }
 
-    const CommandLinePlan plan = planCommandLine(commandLine);
-    const bool batch = plan.action != BatchAction::None;
-
     if (!displayAvailable()) {
-        if (batch)
-            return runHeadless(argc, argv, commandLine);
+        if (plan.action != BatchAction::None)
+            return runHeadless(argc, argv, plan);
         std::fprintf(stderr,
                      "velkindex: no display is available for the window. Run it on a desktop, or give a batch "
                      "action such as: velkindex DATABASE topic create NAME PREFIX DIR FILE\n");
         return kExitCannotStart;
     }
-    return runWithWindows(argc, argv, commandLine, batch);
+    return runWithWindows(argc, argv, plan);
 }

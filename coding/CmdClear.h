@@ -1,7 +1,7 @@
 // Deleting the codes of the coding system selected in CodeList.
 #pragma once
 
-#include "app/PatEdContext.h"
+#include "core/PatEdContext.h"
 
 // The "Clear" button (CmdClear), run by the batch runs "code" "create" and
 // "code" "delete". Deletes every code of the coding systems that carry the

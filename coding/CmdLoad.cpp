@@ -1,7 +1,7 @@
 #include "coding/CmdLoad.h"
 
 #include "coding/CodeFile.h"
-#include "coding/InputFile.h"
+#include "core/InputFile.h"
 #include "store/UnitOfWork.h"
 
 #include <cstdint>
@@ -84,9 +84,9 @@ bool CmdLoad_Click(PatEdContext& ctx, LoadCounts* counts)
     if (counts)
         *counts = tally;
 
-    const QString path = chooseInputFile(ctx, ctx.vars.RunMode == QLatin1String("interactive"));
+    const QString path = chooseInputFile(ctx, !ctx.vars.fileFromCommandLine());
     if (path.isEmpty()) {
-        if (!ctx.vars.BatchRun)
+        if (!ctx.vars.batchRun())
             return true; // the operator chose no file
         ctx.ui.messageBox(QStringLiteral("No code file was named on the command line. Give the file's folder and "
                                          "name after the coding system's name."));

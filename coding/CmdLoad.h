@@ -1,8 +1,8 @@
 // Loading a code file into the coding system selected in CodeList.
 #pragma once
 
-#include "app/PatEdContext.h"
 #include "coding/LoadCounts.h"
+#include "core/PatEdContext.h"
 
 // The "Load" button (CmdLoad) and the batch run "code" "create". Interactively
 // (RunMode "interactive") the file comes from the shared dialog, otherwise

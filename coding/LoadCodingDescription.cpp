@@ -1,7 +1,7 @@
 #include "coding/LoadCodingDescription.h"
 
 #include "coding/CodeFile.h"
-#include "coding/InputFile.h"
+#include "core/InputFile.h"
 #include "store/UnitOfWork.h"
 
 #include <cstdint>
@@ -77,14 +77,14 @@ bool LoadCodingDescription(PatEdContext& ctx, const QString& CodeSys, LoadCounts
         *counts = tally;
 
     // Interactively the dialog is always shown; a batch run names the file.
-    const QString path = chooseInputFile(ctx, !ctx.vars.BatchRun);
+    const QString path = chooseInputFile(ctx, !ctx.vars.batchRun());
 
     // The pointer is busy from the moment the dialog closes, also when no
     // file was chosen.
     ctx.ui.setBusy(true);
     if (path.isEmpty()) {
         ctx.ui.setBusy(false);
-        if (!ctx.vars.BatchRun)
+        if (!ctx.vars.batchRun())
             return true; // the operator chose no file
         ctx.ui.messageBox(QStringLiteral("No coding description file was named on the command line. Give the "
                                          "file's folder and name after the coding system's name."));

@@ -1,8 +1,8 @@
 // Loading a coding description file: the descriptive texts of stored codes.
 #pragma once
 
-#include "app/PatEdContext.h"
 #include "coding/LoadCounts.h"
+#include "core/PatEdContext.h"
 
 #include <QString>
 

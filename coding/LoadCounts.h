@@ -12,7 +12,7 @@ struct LoadCounts {
     int64_t descriptionsCut = 0; // descriptions longer than their 100-character field
     int64_t textsCut = 0; // codes stored with a code or document path cut to its 50-character field
 
-    // Which lines, for the operator (app/RunSummary.h tells them).
+    // Which lines, for the operator (batch/RunSummary.h tells them).
     NotedLines blankLines; // skipped: empty or spaces only
     NotedLines shortLines; // skipped: a description line shorter than its layout, not blank
     NotedLines cutDescriptions; // a description cut to its 100-character field

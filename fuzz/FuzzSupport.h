@@ -2,7 +2,7 @@
 // stopping loudly when a property does not hold.
 #pragma once
 
-#include <kovadel/codepage.h>
+#include "encoding/CodePage.h"
 
 #include <QByteArray>
 #include <QString>
@@ -58,7 +58,7 @@ inline QString fuzzText(const uint8_t* data, size_t size)
     const char* rest = reinterpret_cast<const char*>(data + 1);
     const size_t restSize = size - 1;
     if ((selector & 1u) == 0) {
-        const std::u16string units = kovadel::ansiToUtf16(std::string_view(rest, restSize));
+        const std::u16string units = encoding::ansiToUtf16(std::string_view(rest, restSize));
         return QString(reinterpret_cast<const QChar*>(units.data()), static_cast<qsizetype>(units.size()));
     }
     if ((selector & 2u) == 0)

@@ -232,14 +232,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // The exception above holds for Windows-1252; make sure that is what runs.
     setenv("VELKINDEX_CODEPAGE", "WINDOWS-1252", 1);
-    FUZZ_CHECK(kovadel::ansiCodePageProblem().empty(), QString::fromStdString(kovadel::ansiCodePageProblem()));
+    FUZZ_CHECK(encoding::ansiCodePageProblem().empty(), QString::fromStdString(encoding::ansiCodePageProblem()));
     for (int b = 0; b < 256; ++b) {
         const char byte = static_cast<char>(b);
-        const std::u16string unit = kovadel::ansiToUtf16(std::string_view(&byte, 1));
+        const std::u16string unit = encoding::ansiToUtf16(std::string_view(&byte, 1));
         const QString shown = QStringLiteral("byte 0x%1 -> U+%2").arg(b, 2, 16, QLatin1Char('0')).arg(
             static_cast<unsigned>(unit[0]), 4, 16, QLatin1Char('0'));
         FUZZ_CHECK((unit[0] == u'\uFFFD') == undefinedByte(static_cast<uint8_t>(b)), shown);
-        FUZZ_CHECK(static_cast<uint8_t>(kovadel::utf16ToAnsi(unit)[0]) == ansiRoundTrip(static_cast<uint8_t>(b)), shown);
+        FUZZ_CHECK(static_cast<uint8_t>(encoding::utf16ToAnsi(unit)[0]) == ansiRoundTrip(static_cast<uint8_t>(b)), shown);
         if (!undefinedByte(static_cast<uint8_t>(b)))
             representable()[unit[0]] = true;
     }

@@ -2,7 +2,7 @@
 // its plan must follow from the line's space-separated words alone.
 #include "fuzz/FuzzSupport.h"
 
-#include "app/CommandLine.h"
+#include "batch/CommandLine.h"
 
 #include <QStringList>
 

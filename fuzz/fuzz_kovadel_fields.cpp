@@ -4,6 +4,8 @@
 // never leaves half a character behind.
 #include "fuzz/FuzzSupport.h"
 
+#include "encoding/CodePage.h"
+#include "encoding/Utf8.h"
 #include "kovadel/ByteForms.h"
 
 #include <kovadel/layout.h>
@@ -141,7 +143,7 @@ void checkConversions(std::string_view input)
 {
     // Well-formed UTF-8 decodes as every decoder decodes it; anything else
     // decodes too, never to more units than bytes.
-    const std::u16string units = kovadel::utf8AsUtf16(input);
+    const std::u16string units = encoding::utf8ToUtf16(input);
     FUZZ_CHECK(units.size() <= input.size(), shownUtf8(input));
     if (wellFormedUtf8(input)) {
         const QString expected = decodeUtf8(input);
@@ -150,8 +152,15 @@ void checkConversions(std::string_view input)
                    shownUtf8(input));
     }
 
-    // The library's own code-page table agrees with the shared conversion.
-    FUZZ_CHECK(kovadel::ansiAsUtf8(input) == kovadel::utf16ToUtf8(kovadel::ansiToUtf16(input)), shownUtf8(input));
+    // The code page's UTF-8 table agrees with the code page's units as Qt
+    // encodes them, and with the conversion through UTF-16.
+    const std::u16string ansiUnits = encoding::ansiToUtf16(input);
+    const QByteArray expectedUtf8
+        = QString::fromUtf16(ansiUnits.data(), static_cast<qsizetype>(ansiUnits.size())).toUtf8();
+    const std::string ansiUtf8 = encoding::ansiToUtf8(input);
+    FUZZ_CHECK(ansiUtf8 == std::string_view(expectedUtf8.constData(), static_cast<size_t>(expectedUtf8.size())),
+               shownUtf8(input));
+    FUZZ_CHECK(ansiUtf8 == encoding::utf16ToUtf8(ansiUnits), shownUtf8(input));
 }
 
 void checkStatusText(std::string_view input)

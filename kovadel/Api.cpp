@@ -11,7 +11,8 @@
 #include "Records.h"
 #include "Settings.h"
 
-#include "kovadel/codepage.h"
+#include "encoding/CodePage.h"
+#include "encoding/Utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -211,7 +212,7 @@ KOVADEL_API int32_t VelkLastError(char* buffer, int32_t size)
     try {
         Library& lib = library();
         std::lock_guard<std::mutex> lock(lib.mutex);
-        const std::string ansi = utf16ToAnsi(utf8AsUtf16(lib.lastError));
+        const std::string ansi = encoding::utf16ToAnsi(encoding::utf8ToUtf16(lib.lastError));
         if (buffer && size > 0) {
             const size_t n = std::min(ansi.size(), static_cast<size_t>(size) - 1);
             std::memcpy(buffer, ansi.data(), n);
@@ -241,7 +242,7 @@ KOVADEL_API int32_t ExecuteQuery(const char* sql, void* status)
     return engineCall(status, [&](Engine& engine) -> Status {
         if (!sql)
             return Status::failure("no SQL text was given");
-        return engine.executeQuery(ansiAsUtf8(sql));
+        return engine.executeQuery(encoding::ansiToUtf8(sql));
     });
 }
 

@@ -3,9 +3,9 @@
 // 32-bit fields are little-endian and may sit at any address. Text fields
 // have a fixed width: ANSI bytes in the single form, UTF-16LE code units in
 // the element form. Inside the library text is UTF-8, the database's own
-// encoding, so that SQLite takes it as it is. Text read from a record has
-// blanks and NULs trimmed from both ends; text written into a record is cut
-// or blank-padded to the width.
+// encoding, so that SQLite takes it as it is; the conversions are those of
+// encoding/. Text read from a record has blanks and NULs trimmed from both
+// ends; text written into a record is cut or blank-padded to the width.
 #pragma once
 
 #include <cstddef>
@@ -25,13 +25,6 @@ void putAnsiText(unsigned char* record, size_t offset, size_t width, std::string
 // Element form: `width` UTF-16LE code units.
 std::string getUtf16Text(const unsigned char* element, size_t offset, size_t width);
 void putUtf16Text(unsigned char* element, size_t offset, size_t width, std::string_view utf8);
-
-// ANSI text (the code page of codepage.h) as UTF-8, through a byte table
-// made once: this runs for every text field of every call.
-std::string ansiAsUtf8(std::string_view ansi);
-
-// UTF-8 as UTF-16; an invalid sequence becomes U+FFFD.
-std::u16string utf8AsUtf16(std::string_view utf8);
 
 // StatusText1 of a CallStatus: the reason (UTF-8) in ANSI, blank-padded;
 // blank when `reason` is empty. Other fields are left alone. `status` may be

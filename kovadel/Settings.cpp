@@ -1,6 +1,6 @@
 #include "Settings.h"
 
-#include "kovadel/codepage.h"
+#include "encoding/CodePage.h"
 
 #include <climits>
 #include <cstdlib>
@@ -61,7 +61,7 @@ Status checkSettings()
             + "\", which is not a wait in milliseconds: give a whole number from 0 to 2147483647, or leave it "
               "empty for "
             + std::to_string(kDefaultBusyTimeoutMs));
-    if (const std::string& problem = ansiCodePageProblem(); !problem.empty())
+    if (const std::string& problem = encoding::ansiCodePageProblem(); !problem.empty())
         return Status::failure(problem);
     return {};
 }

@@ -1,7 +1,7 @@
 // Creating a module from the "Modules" page.
 #pragma once
 
-#include "app/PatEdContext.h"
+#include "core/PatEdContext.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "store/ByteForms.h"
 
-#include <kovadel/codepage.h>
+#include "encoding/CodePage.h"
 
 #include <cstddef>
 #include <string>
@@ -129,12 +129,12 @@ int32_t getI32(const uint8_t* in, size_t offset) { return static_cast<int32_t>(g
 // characters go out as NUL bytes; a character the code page lacks becomes '?'.
 template <int N> void putAnsi(uint8_t* out, size_t offset, const FixedText<N>& text)
 {
-    kovadel::utf16ToAnsi(text.chars().data(), static_cast<size_t>(N), reinterpret_cast<char*>(out + offset));
+    encoding::utf16ToAnsi(text.chars().data(), static_cast<size_t>(N), reinterpret_cast<char*>(out + offset));
 }
 
 template <int N> void getAnsi(const uint8_t* in, size_t offset, FixedText<N>& text)
 {
-    kovadel::ansiToUtf16(reinterpret_cast<const char*>(in + offset), static_cast<size_t>(N), text.chars().data());
+    encoding::ansiToUtf16(reinterpret_cast<const char*>(in + offset), static_cast<size_t>(N), text.chars().data());
 }
 
 // Text of N characters in the element form: N UTF-16LE code units.
@@ -346,7 +346,7 @@ template <int N> QString unrepresentable(const char* kind, const FixedText<N>& f
     const auto& chars = field.chars();
     for (int i = 0; i < N; ++i) {
         const char16_t unit = chars[static_cast<size_t>(i)];
-        if (kovadel::ansiRepresents(unit))
+        if (encoding::ansiRepresents(unit))
             continue;
         // A character outside the Basic Multilingual Plane is shown whole.
         const bool pair
@@ -356,7 +356,7 @@ template <int N> QString unrepresentable(const char* kind, const FixedText<N>& f
         while (name.endsWith(QChar(u'\0')))
             name.chop(1);
         return QStringLiteral("the %1 \"%2\" cannot be represented in the code page %3 (it has no \"%4\")")
-            .arg(QString::fromLatin1(kind), name, QString::fromStdString(kovadel::ansiCodePageName()), character);
+            .arg(QString::fromLatin1(kind), name, QString::fromStdString(encoding::ansiCodePageName()), character);
     }
     return QString();
 }

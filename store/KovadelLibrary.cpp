@@ -1,14 +1,13 @@
 #include "store/KovadelLibrary.h"
 
+#include "encoding/CodePage.h"
 #include "store/ByteForms.h"
 #include "store/FileSystemName.h"
 #include "store/Interruption.h"
+#include "store/LibraryPath.h"
 
-#include <kovadel/codepage.h>
 #include <kovadel/kovadel.h>
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -27,67 +26,16 @@ static_assert(Externals::kStartFailed == KOVADEL_START_FAILED && Externals::kSta
 
 namespace {
 
-QString libraryFileName()
-{
-#if defined(Q_OS_WIN)
-    return QStringLiteral("kovadel.dll");
-#else
-    return QStringLiteral("libkovadel.so");
-#endif
-}
-
-// The directory of the running program, or empty when it cannot be told.
-QString executableDirectory()
-{
-    if (QCoreApplication::instance())
-        return QCoreApplication::applicationDirPath();
-#if defined(Q_OS_LINUX)
-    const QString target = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    if (!target.isEmpty())
-        return QFileInfo(target).absolutePath();
-#endif
-    return QString();
-}
-
-// Where an installed copy keeps the library: relative to the program's folder
-// (bin/../lib/velkindex), and the folder it was installed to. The build sets
-// both (packaging/install.cmake).
-#ifndef VELK_LIBRARY_DIR_FROM_PROGRAM
-#define VELK_LIBRARY_DIR_FROM_PROGRAM "../lib/velkindex"
-#endif
-
-// The first of these that exists: the library beside the program (the build
-// tree), in the program's private library folder, in the folder it was
-// installed to. Else the bare file name, so that the system's search finds it.
-QString defaultLibraryPath()
-{
-    QStringList candidates;
-    const QString directory = executableDirectory();
-    if (!directory.isEmpty()) {
-        candidates << QDir(directory).filePath(libraryFileName());
-        candidates << QDir::cleanPath(
-            QDir(directory).filePath(QStringLiteral(VELK_LIBRARY_DIR_FROM_PROGRAM "/") + libraryFileName()));
-    }
-#ifdef VELK_INSTALLED_LIBRARY_DIR
-    candidates << QDir(QStringLiteral(VELK_INSTALLED_LIBRARY_DIR)).filePath(libraryFileName());
-#endif
-    for (const QString& candidate : candidates) {
-        if (QFileInfo::exists(candidate))
-            return candidate;
-    }
-    return libraryFileName();
-}
-
 // Text argument: NUL-terminated ANSI text (std::string keeps the terminator).
 std::string toAnsi(const QString& text)
 {
-    return kovadel::utf16ToAnsi(
+    return encoding::utf16ToAnsi(
         std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())));
 }
 
 QString fromAnsi(const char* bytes, size_t size)
 {
-    const std::u16string units = kovadel::ansiToUtf16(std::string_view(bytes, size));
+    const std::u16string units = encoding::ansiToUtf16(std::string_view(bytes, size));
     return QString(reinterpret_cast<const QChar*>(units.data()), static_cast<qsizetype>(units.size()));
 }
 
@@ -312,7 +260,7 @@ struct KovadelLibrary::Impl {
 KovadelLibrary::KovadelLibrary(QString path)
     : d(std::make_unique<Impl>())
 {
-    d->path = path.isEmpty() ? defaultLibraryPath() : std::move(path);
+    d->path = path.isEmpty() ? defaultKovadelLibraryPath() : std::move(path);
 }
 
 KovadelLibrary::~KovadelLibrary() = default;

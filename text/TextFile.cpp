@@ -1,10 +1,9 @@
 #include "text/TextFile.h"
 
-#include <kovadel/codepage.h>
+#include "encoding/CodePage.h"
 
 #include <QFile>
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,24 +13,6 @@
 #include <utility>
 
 namespace {
-
-// The code page's byte table, taken once from the shared conversion: one byte
-// gives one UTF-16 code unit, so a line decodes straight into its QString
-// without an intermediate buffer.
-const std::array<char16_t, 256>& ansiTable()
-{
-    static const std::array<char16_t, 256> table = [] {
-        std::string bytes(256, '\0');
-        for (int b = 0; b < 256; ++b)
-            bytes[static_cast<size_t>(b)] = static_cast<char>(b);
-        const std::u16string units = kovadel::ansiToUtf16(bytes);
-        std::array<char16_t, 256> result {};
-        for (size_t b = 0; b < result.size(); ++b)
-            result[b] = units[b];
-        return result;
-    }();
-    return table;
-}
 
 constexpr std::string_view kUtf8Mark("\xEF\xBB\xBF", 3);
 
@@ -103,8 +84,8 @@ bool TextFile::open(const QString& path, QString* error)
         return fail(OpenFailure::NotRegular, notRegular);
 
     const std::string_view content(bytes);
-    const TextEncoding encoding = detectEncoding(content);
-    if (encoding == TextEncoding::Utf16)
+    const encoding::TextEncoding form = encoding::detectEncoding(content);
+    if (form == encoding::TextEncoding::Utf16)
         return fail(OpenFailure::Utf16,
             QStringLiteral("The file %1 is saved as UTF-16 (it begins with the byte-order mark %2), which "
                            "cannot be read; save it as UTF-8 or ANSI.")
@@ -127,8 +108,8 @@ bool TextFile::open(const QString& path, QString* error)
     }
 
     m_bytes = std::move(bytes); // `content` is not used after this
-    m_encoding = encoding;
-    m_pos = markLength(encoding);
+    m_encoding = form;
+    m_pos = encoding::markLength(form);
     m_lineNumber = 0;
     m_open = true;
     return true;
@@ -141,7 +122,7 @@ void TextFile::close()
     m_pos = 0;
     m_lineNumber = 0;
     m_open = false;
-    m_encoding = TextEncoding::Ansi;
+    m_encoding = encoding::TextEncoding::Ansi;
     m_failure = OpenFailure::None;
 }
 
@@ -166,7 +147,7 @@ QString TextFile::readLine()
     }
     ++m_lineNumber;
 
-    if (m_encoding != TextEncoding::Ansi) {
+    if (m_encoding != encoding::TextEncoding::Ansi) {
         // UTF-8: CR and LF never occur inside a multi-byte sequence, so the
         // split above holds. A mark at the start of a line comes from files
         // joined together and is not text either.
@@ -176,7 +157,7 @@ QString TextFile::readLine()
         return QString::fromUtf8(data + from, static_cast<qsizetype>(end - from));
     }
 
-    const auto& table = ansiTable();
+    const auto& table = encoding::ansiUnits();
     const qsizetype length = static_cast<qsizetype>(end - begin);
     QString line(length, Qt::Uninitialized);
     QChar* out = line.data();

@@ -1,7 +1,7 @@
 // An input text file read line by line.
 //
 // The file is read whole when it is opened. Its encoding is taken from its
-// content (text/Encoding.h): UTF-8 with or without a byte-order mark, or the
+// content (encoding/InputEncoding.h): UTF-8 with or without a byte-order mark, or the
 // ANSI code page; a UTF-16 file is refused. The mark is not part of the first
 // line, and in a UTF-8 file a mark at the start of any later line (files
 // joined together) is dropped too. A line ends at CR, CR LF or LF; the
@@ -9,7 +9,7 @@
 // read like any other.
 #pragma once
 
-#include "text/Encoding.h"
+#include "encoding/InputEncoding.h"
 
 #include <QString>
 
@@ -28,7 +28,7 @@ public:
     // Why the last open failed; None after a successful one.
     OpenFailure openFailure() const { return m_failure; }
     // The encoding the open file is read in.
-    TextEncoding encoding() const { return m_encoding; }
+    encoding::TextEncoding encoding() const { return m_encoding; }
     void close();
     bool isOpen() const { return m_open; }
 
@@ -45,6 +45,6 @@ private:
     size_t m_pos = 0;
     int64_t m_lineNumber = 0;
     bool m_open = false;
-    TextEncoding m_encoding = TextEncoding::Ansi;
+    encoding::TextEncoding m_encoding = encoding::TextEncoding::Ansi;
     OpenFailure m_failure = OpenFailure::None;
 };

@@ -1,9 +1,9 @@
 #include "topics/BuildTopic.h"
 
+#include "modules/ModuleList.h"
 #include "store/UnitOfWork.h"
 #include "text/IndexLine.h"
 #include "text/TextFile.h"
-#include "topics/TopicMessages.h"
 
 #include <algorithm>
 #include <array>
@@ -95,7 +95,7 @@ bool BuildTopic_Click(PatEdContext& ctx, BuildCounts* counts)
     OpenFileDialog& dialog = ctx.ui.commonDialog();
 
     // 1. The file: from the command line in a batch run, else from the dialog.
-    if (v.RunMode != QLatin1String("interactive")) {
+    if (v.fileFromCommandLine()) {
         dialog.setFileName(v.BatchFileDir + v.BatchFileName);
     } else {
         dialog.setFilter(QStringLiteral("All Files (*.*)|*.*|Index Files") + QStringLiteral("(*.txt)|*.txt"));
@@ -104,7 +104,7 @@ bool BuildTopic_Click(PatEdContext& ctx, BuildCounts* counts)
     }
     const QString path = dialog.fileName();
     if (path.isEmpty()) {
-        if (v.BatchRun) {
+        if (v.batchRun()) {
             ctx.ui.messageBox(QStringLiteral("No index file was named on the command line."));
             return false;
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PatEdContext.h"
+#include "core/PatEdContext.h"
 #include "text/NotedLines.h"
 
 #include <QString>

@@ -5,7 +5,7 @@
 // that to the database, and the window's stale pages then overwrote the other
 // process's work when it closed.)
 #include "app/PatEdConfig.h"
-#include "app/Startup.h"
+#include "batch/Startup.h"
 #include "app/WindowCommands.h"
 #include "store/KovadelLibrary.h"
 #include "support/SqliteReader.h"
@@ -71,7 +71,7 @@ void TestDialogLocks::anotherProcessWorkSurvivesTheDialog()
         PatEdContext ctx { vars, window, library };
         window.setTerminateHandler([&]() { library.EndVelk(); });
         window.setCommands(windowCommands(ctx, window));
-        const StartupOutcome outcome = Form_Load(ctx, database);
+        const StartupOutcome outcome = Form_Load(ctx, planCommandLine(database));
         QVERIFY(outcome.databaseOpen);
         window.show();
         window.setListText(ListName::ModuleList, QStringLiteral("A"));

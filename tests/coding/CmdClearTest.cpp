@@ -1,7 +1,7 @@
 // Clearing the codes of a coding system, through the recording stand-in.
 #include "coding/CmdClear.h"
 
-#include "coding/ScriptedShell.h"
+#include "support/HandlerHarness.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Loading code files, through the recording stand-in for the library.
 #include "coding/CmdLoad.h"
 
-#include "coding/InputFile.h"
-#include "coding/ScriptedShell.h"
+#include "core/InputFile.h"
+#include "support/HandlerHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -142,7 +142,7 @@ TEST_F(CmdLoadTest, LoadingTwiceInsertsEveryCodeAgain)
 
 TEST_F(CmdLoadTest, ACancelledDialogEndsSilently)
 {
-    h.ui.dialog.cancel = true;
+    h.ui.dialog.nextAnswer.reset(); // the operator cancels
     EXPECT_TRUE(CmdLoad_Click(h.ctx));
     EXPECT_TRUE(h.store.calls.empty());
     EXPECT_TRUE(h.ui.messages.isEmpty());
@@ -166,7 +166,7 @@ TEST_F(CmdLoadTest, ABatchRunTakesTheFileFromTheCommandLine)
 {
     const QString path = h.file(QStringLiteral("codes.txt"), kAsthmaFile);
     h.vars.RunMode = QStringLiteral("code");
-    h.vars.BatchRun = true;
+    h.vars.RunAction = QStringLiteral("create"); // a batch action runs
     h.vars.BatchFileDir = h.dir.path() + u'/';
     h.vars.BatchFileName = QStringLiteral("codes.txt");
     ASSERT_TRUE(CmdLoad_Click(h.ctx)) << h.ui.messages.join(u'\n').toStdString();
@@ -179,7 +179,7 @@ TEST_F(CmdLoadTest, ABatchPathIsJoinedWithNothingInBetween)
 {
     h.file(QStringLiteral("codes.txt"), kAsthmaFile);
     h.vars.RunMode = QStringLiteral("code");
-    h.vars.BatchRun = true;
+    h.vars.RunAction = QStringLiteral("create"); // a batch action runs
     h.vars.BatchFileDir = h.dir.path(); // no separator at its end
     h.vars.BatchFileName = QStringLiteral("codes.txt");
     EXPECT_FALSE(CmdLoad_Click(h.ctx));
@@ -192,7 +192,7 @@ TEST_F(CmdLoadTest, ABatchPathIsJoinedWithNothingInBetween)
 TEST_F(CmdLoadTest, ABatchRunWithoutAFileFails)
 {
     h.vars.RunMode = QStringLiteral("code");
-    h.vars.BatchRun = true;
+    h.vars.RunAction = QStringLiteral("create"); // a batch action runs
     EXPECT_FALSE(CmdLoad_Click(h.ctx));
     ASSERT_EQ(h.ui.messages.size(), 1);
     EXPECT_TRUE(h.ui.messages[0].startsWith(QStringLiteral("No code file was named on the command line.")));
@@ -201,7 +201,7 @@ TEST_F(CmdLoadTest, ABatchRunWithoutAFileFails)
 
 TEST_F(CmdLoadTest, AMissingFileIsNamedAndNothingIsStored)
 {
-    h.ui.dialog.answer = h.dir.filePath(QStringLiteral("no-such-codes.txt"));
+    h.ui.dialog.nextAnswer = h.dir.filePath(QStringLiteral("no-such-codes.txt"));
     LoadCounts counts;
     counts.codesStored = 99;
     EXPECT_FALSE(CmdLoad_Click(h.ctx, &counts));
@@ -215,7 +215,7 @@ TEST_F(CmdLoadTest, AMissingFileIsNamedAndNothingIsStored)
 
 TEST_F(CmdLoadTest, AFolderIsNotACodeFile)
 {
-    h.ui.dialog.answer = h.dir.path();
+    h.ui.dialog.nextAnswer = h.dir.path();
     EXPECT_FALSE(CmdLoad_Click(h.ctx));
     ASSERT_EQ(h.ui.messages.size(), 1);
     EXPECT_TRUE(h.ui.messages[0].contains(h.dir.path())) << h.ui.messages[0].toStdString();
@@ -281,7 +281,7 @@ TEST_F(CmdLoadTest, InsideAnOuterUnitAFailureRollsBackAndReports)
     CallStatus status;
     ASSERT_NE(h.store.BeginUnit(status), 0);
     h.vars.RunMode = QStringLiteral("code");
-    h.vars.BatchRun = true;
+    h.vars.RunAction = QStringLiteral("create"); // a batch action runs
     h.file(QStringLiteral("codes.txt"), kAsthmaFile);
     h.vars.BatchFileDir = h.dir.path() + u'/';
     h.vars.BatchFileName = QStringLiteral("codes.txt");

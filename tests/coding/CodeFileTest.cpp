@@ -1,7 +1,7 @@
 // The lines of code files and coding description files, without a database.
 #include "coding/CodeFile.h"
 
-#include "coding/ScriptedShell.h"
+#include "support/HandlerHarness.h"
 #include "text/Tokens.h"
 
 #include <gtest/gtest.h>

@@ -6,8 +6,8 @@
 #include "coding/LoadCodingDescription.h"
 #include "modules/CreateModule.h"
 
-#include "coding/RawDb.h"
-#include "coding/ScriptedShell.h"
+#include "support/SqliteTextReader.h"
+#include "support/HandlerHarness.h"
 #include "store/KovadelLibrary.h"
 #include "store/UnitOfWork.h"
 
@@ -28,7 +28,7 @@ protected:
         m_dbPath = m_dir.filePath(QStringLiteral("velk.mdb"));
         ASSERT_NE(m_store.StartVelk(m_dbPath, QStringLiteral("ADMIN"), QString()), 0)
             << m_store.LastError().toStdString();
-        m_raw = std::make_unique<RawDb>(m_dbPath);
+        m_raw = std::make_unique<SqliteTextReader>(m_dbPath);
         ASSERT_TRUE(m_raw->error().isEmpty()) << m_raw->error().toStdString();
         ASSERT_TRUE(m_raw->exec(QStringLiteral("INSERT INTO codingsystems(CodingSystemName) VALUES('ICD');"
                                                "INSERT INTO codingsystems(CodingSystemName) VALUES('CPT');")))
@@ -48,13 +48,13 @@ protected:
     bool loadCodes(const QString& system, const QString& path, LoadCounts* counts = nullptr)
     {
         m_ui.setListText(ListName::CodeList, system);
-        m_ui.dialog.answer = path;
+        m_ui.dialog.nextAnswer = path;
         return CmdLoad_Click(m_ctx, counts);
     }
     bool loadDescriptions(const QString& system, const QString& path, LoadCounts* counts = nullptr)
     {
         m_ui.setListText(ListName::CodeList, system);
-        m_ui.dialog.answer = path;
+        m_ui.dialog.nextAnswer = path;
         return LoadCodeDescription_Click(m_ctx, counts);
     }
     int codesOf(int systemId)
@@ -66,10 +66,10 @@ protected:
     QTemporaryDir m_dir;
     QString m_dbPath;
     KovadelLibrary m_store { QStringLiteral(KOVADEL_LIBRARY_PATH) };
-    ScriptedShell m_ui;
+    RecordingShell m_ui;
     MainVariables m_vars;
     PatEdContext m_ctx { m_vars, m_ui, m_store };
-    std::unique_ptr<RawDb> m_raw;
+    std::unique_ptr<SqliteTextReader> m_raw;
     int m_icd = 0;
     int m_cpt = 0;
 };
@@ -193,7 +193,7 @@ TEST_F(CodingLibraryTest, ABatchCreateWhoseFileIsMissingKeepsTheOldCodes)
     // As the start-up runs "code create ICD DIR FILE": one outer unit around
     // the clear and the load.
     m_vars.RunMode = QStringLiteral("code");
-    m_vars.BatchRun = true;
+    m_vars.RunAction = QStringLiteral("create"); // a batch action runs
     m_vars.BatchFileDir = m_dir.path() + u'/';
     m_vars.BatchFileName = QStringLiteral("missing-codes.txt");
     bool ok = false;

@@ -1,7 +1,7 @@
 // Loading coding descriptions, through the recording stand-in for the library.
 #include "coding/LoadCodingDescription.h"
 
-#include "coding/ScriptedShell.h"
+#include "support/HandlerHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -162,7 +162,7 @@ TEST_F(LoadCodingDescriptionTest, CutsTheDescriptionTo100Characters)
 
 TEST_F(LoadCodingDescriptionTest, ACancelledDialogEndsSilently)
 {
-    h.ui.dialog.cancel = true;
+    h.ui.dialog.nextAnswer.reset(); // the operator cancels
     EXPECT_TRUE(LoadCodeDescription_Click(h.ctx));
     EXPECT_TRUE(h.store.calls.empty());
     EXPECT_TRUE(h.ui.messages.isEmpty());
@@ -184,7 +184,7 @@ TEST_F(LoadCodingDescriptionTest, ABatchRunTakesTheFileFromTheCommandLine)
 {
     const QString path = h.file(QStringLiteral("descriptions.txt"), kIcdFile);
     h.vars.RunMode = QStringLiteral("code");
-    h.vars.BatchRun = true;
+    h.vars.RunAction = QStringLiteral("description"); // a batch action runs
     h.vars.BatchFileDir = h.dir.path() + u'/';
     h.vars.BatchFileName = QStringLiteral("descriptions.txt");
     ASSERT_TRUE(LoadCodingDescription(h.ctx, QStringLiteral("ICD"))) << h.ui.messages.join(u'\n').toStdString();
@@ -196,7 +196,7 @@ TEST_F(LoadCodingDescriptionTest, ABatchRunTakesTheFileFromTheCommandLine)
 TEST_F(LoadCodingDescriptionTest, ABatchRunWithoutAFileFails)
 {
     h.vars.RunMode = QStringLiteral("code");
-    h.vars.BatchRun = true;
+    h.vars.RunAction = QStringLiteral("description"); // a batch action runs
     EXPECT_FALSE(LoadCodingDescription(h.ctx, QStringLiteral("ICD")));
     ASSERT_EQ(h.ui.messages.size(), 1);
     EXPECT_TRUE(h.ui.messages[0].startsWith(QStringLiteral("No coding description file was named")));
@@ -206,7 +206,7 @@ TEST_F(LoadCodingDescriptionTest, ABatchRunWithoutAFileFails)
 
 TEST_F(LoadCodingDescriptionTest, AMissingFileIsNamedAndNothingIsStored)
 {
-    h.ui.dialog.answer = h.dir.filePath(QStringLiteral("no-such-descriptions.txt"));
+    h.ui.dialog.nextAnswer = h.dir.filePath(QStringLiteral("no-such-descriptions.txt"));
     EXPECT_FALSE(LoadCodeDescription_Click(h.ctx));
     ASSERT_EQ(h.ui.messages.size(), 1);
     EXPECT_TRUE(h.ui.messages[0].contains(QStringLiteral("no-such-descriptions.txt")))

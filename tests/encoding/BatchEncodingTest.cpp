@@ -4,7 +4,7 @@
 #include "encoding/EncodedText.h"
 #include "support/BatchRunner.h"
 #include "support/SqliteReader.h"
-#include "text/PrintQString.h"
+#include "support/PrintQString.h"
 
 #include <QFile>
 #include <QTemporaryDir>

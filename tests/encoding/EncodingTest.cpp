@@ -1,10 +1,11 @@
 // Which encoding an input file is read in, what its lines hold then, and that
 // the library's FileLineCount counts the lines the reader gives.
 #include "encoding/EncodedText.h"
+#include "encoding/InputEncoding.h"
+#include "encoding/Utf8.h"
 #include "store/KovadelLibrary.h"
-#include "text/Encoding.h"
 #include "text/IndexLine.h"
-#include "text/PrintQString.h"
+#include "support/PrintQString.h"
 #include "text/TextFile.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,10 @@
 #include <string>
 
 namespace {
+
+using encoding::detectEncoding;
+using encoding::isWellFormedUtf8;
+using encoding::TextEncoding;
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
 {
@@ -126,6 +131,35 @@ TEST(Detect, WellFormedUtf8TellsWhetherItSawAMultiByteSequence)
     EXPECT_EQ(markLength(TextEncoding::Utf8WithMark), 3u);
     EXPECT_EQ(markLength(TextEncoding::Utf8), 0u);
     EXPECT_EQ(markLength(TextEncoding::Ansi), 0u);
+}
+
+// The one UTF-8 decoder behind the library's fields, the file names and the
+// input files: every byte at which no well-formed sequence starts is one
+// U+FFFD, and the encoder joins what the decoder split.
+TEST(Convert, Utf8AndUtf16)
+{
+    struct Row {
+        const char* name;
+        std::string utf8;
+        std::u16string utf16;
+    };
+    const Row rows[] = {
+        { "Ascii", "Asthma", u"Asthma" },
+        { "TwoBytes", "M\xC3\xA9", u"M\u00E9" },
+        { "FourBytes", "\xF0\x9F\x98\x80", u"\U0001F600" },
+        { "Overlong", "\xC0\xAF", u"\uFFFD\uFFFD" },
+        { "Surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD" },
+        { "CutOff", "caf\xE2\x82", u"caf\uFFFD\uFFFD" },
+        { "LeadF5", "\xF5\x80", u"\uFFFD\uFFFD" },
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(encoding::utf8ToUtf16(row.utf8), row.utf16) << row.name;
+        if (isWellFormedUtf8(row.utf8)) {
+            EXPECT_EQ(encoding::utf16ToUtf8(row.utf16), row.utf8) << row.name;
+        }
+    }
+    // A lone surrogate has no UTF-8 form.
+    EXPECT_EQ(encoding::utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
 }
 
 // ---- Reading ------------------------------------------------------------------------

@@ -1,9 +1,11 @@
 // Shared helpers of the data-access library's tests.
 //
 // Records are built byte by byte at literal offsets (not from the library's
-// layout header), and every effect is checked through RawDb, an SQLite
-// connection of the test's own.
+// layout header), and every effect is checked through RawDb, the
+// independent SQLite reader of the tests.
 #pragma once
+
+#include "support/SqliteReader.h"
 
 #include <kovadel/kovadel.h>
 
@@ -149,43 +151,25 @@ inline std::string lastError()
 
 // ---- the independent reader ----------------------------------------------
 
+// The independent reader (support/SqliteReader.h), with every failure
+// reported to GoogleTest.
 class RawDb {
 public:
     explicit RawDb(const std::string& path, bool create = false)
+        : m_reader(path, false, create)
     {
-        const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-        if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK)
-            ADD_FAILURE() << "cannot open " << path << ": " << sqlite3_errmsg(m_db);
-        sqlite3_busy_timeout(m_db, 2000);
+        if (!m_reader.error().empty())
+            ADD_FAILURE() << "cannot open " << path << ": " << m_reader.error();
+        sqlite3_busy_timeout(m_reader.handle(), 2000);
     }
-    ~RawDb() { sqlite3_close_v2(m_db); }
-    RawDb(const RawDb&) = delete;
-    RawDb& operator=(const RawDb&) = delete;
 
     // Every row as text; NULL reads "NULL". Values are bound, never pasted.
     Rows query(const std::string& sql, const std::vector<std::string>& values = {})
     {
-        Rows rows;
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-            ADD_FAILURE() << sql << ": " << sqlite3_errmsg(m_db);
-            return rows;
-        }
-        for (size_t i = 0; i < values.size(); ++i)
-            sqlite3_bind_text(stmt, static_cast<int>(i + 1), values[i].c_str(), -1, SQLITE_TRANSIENT);
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            std::vector<std::string> row;
-            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-                const unsigned char* text = sqlite3_column_text(stmt, c);
-                row.push_back(
-                    text ? std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(stmt, c)) : "NULL");
-            }
-            rows.push_back(row);
-        }
-        if (rc != SQLITE_DONE)
-            ADD_FAILURE() << sql << ": " << sqlite3_errmsg(m_db);
-        sqlite3_finalize(stmt);
+        bool ok = false;
+        Rows rows = m_reader.table(sql, values, &ok);
+        if (!ok)
+            ADD_FAILURE() << sql << ": " << m_reader.error();
         return rows;
     }
 
@@ -195,10 +179,10 @@ public:
         return rows.empty() || rows[0].empty() ? "<none>" : rows[0][0];
     }
 
-    int exec(const std::string& sql) { return sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr); }
+    int exec(const std::string& sql) { return sqlite3_exec(m_reader.handle(), sql.c_str(), nullptr, nullptr, nullptr); }
 
 private:
-    sqlite3* m_db = nullptr;
+    SqliteReader m_reader;
 };
 
 // ---- fixtures --------------------------------------------------------------

@@ -2,8 +2,8 @@
 // read back with a separate sqlite3 connection.
 #include "modules/CreateModule.h"
 
-#include "coding/RawDb.h"
-#include "coding/ScriptedShell.h"
+#include "support/SqliteTextReader.h"
+#include "support/HandlerHarness.h"
 #include "store/KovadelLibrary.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ protected:
         const QString dbPath = m_dir.filePath(QStringLiteral("velk.mdb"));
         ASSERT_NE(m_store.StartVelk(dbPath, QStringLiteral("ADMIN"), QString()), 0)
             << m_store.LastError().toStdString();
-        m_raw = std::make_unique<RawDb>(dbPath);
+        m_raw = std::make_unique<SqliteTextReader>(dbPath);
         ASSERT_TRUE(m_raw->error().isEmpty()) << m_raw->error().toStdString();
         m_vars.RunMode = QStringLiteral("interactive");
     }
@@ -33,10 +33,10 @@ protected:
 
     QTemporaryDir m_dir;
     KovadelLibrary m_store { QStringLiteral(KOVADEL_LIBRARY_PATH) };
-    ScriptedShell m_ui;
+    RecordingShell m_ui;
     MainVariables m_vars;
     PatEdContext m_ctx { m_vars, m_ui, m_store };
-    std::unique_ptr<RawDb> m_raw;
+    std::unique_ptr<SqliteTextReader> m_raw;
 };
 
 TEST_F(CreateModuleLibraryTest, StoresTheModulesAndListsThem)

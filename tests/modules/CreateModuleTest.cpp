@@ -1,7 +1,7 @@
 // Creating modules, through the recording stand-in for the library.
 #include "modules/CreateModule.h"
 
-#include "coding/ScriptedShell.h"
+#include "support/HandlerHarness.h"
 
 #include <gtest/gtest.h>
 

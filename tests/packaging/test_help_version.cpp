@@ -1,6 +1,6 @@
 // --help and --version: the choice made from the first token, the texts, and
 // the program answering them without a database and without a display.
-#include "app/CommandLine.h"
+#include "batch/CommandLine.h"
 #include "support/BatchRunner.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@ class InfoRequestTest : public ::testing::TestWithParam<InfoCase> { };
 TEST_P(InfoRequestTest, FirstTokenDecides)
 {
     const InfoCase& c = GetParam();
-    EXPECT_EQ(infoRequestFor(QString::fromUtf8(c.line)), c.request) << c.line;
+    EXPECT_EQ(planCommandLine(QString::fromUtf8(c.line)).info, c.request) << c.line;
 }
 
 INSTANTIATE_TEST_SUITE_P(

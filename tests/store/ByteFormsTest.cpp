@@ -3,7 +3,7 @@
 
 #include "store/ByteForms.h"
 
-#include "text/PrintQString.h"
+#include "support/PrintQString.h"
 
 #include <gtest/gtest.h>
 

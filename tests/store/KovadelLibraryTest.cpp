@@ -5,7 +5,7 @@
 
 #include "store/ByteForms.h"
 #include "store/FileSystemName.h"
-#include "text/PrintQString.h"
+#include "support/PrintQString.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "store/FileSystemName.h"
 #include "store/Interruption.h"
 #include "store/UnitOfWork.h"
-#include "text/PrintQString.h"
+#include "support/PrintQString.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,13 @@
-// A window seam for tests: the headless lists, a dialog answered in advance,
-// and a log of every visible effect (messages, pointer, progress, repaints).
+// The window seam for tests: the headless lists, a dialog answered in
+// advance, and a log of every visible effect (messages, pointer, progress,
+// repaints), each message with the depth of the recording library's unit of
+// work at that moment when the shell is given the library.
 #pragma once
 
-#include "app/HeadlessShell.h"
+#include "core/HeadlessShell.h"
+#include "support/RecordingExternals.h"
+
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -12,9 +17,14 @@ public:
     // The file the next showOpen() "chooses"; none means the operator cancels.
     std::optional<QString> nextAnswer;
     int shown = 0;
+    int unitDepthWhenShown = -1; // with a library: its unit depth at the last showOpen()
+    const RecordingExternals* store = nullptr;
+
     bool showOpen() override
     {
         ++shown;
+        if (store)
+            unitDepthWhenShown = store->unitDepth;
         if (!nextAnswer) {
             m_fileName.clear();
             return false;
@@ -56,20 +66,23 @@ private:
 
 class RecordingShell : public HeadlessShell {
 public:
-    RecordingShell()
+    explicit RecordingShell(const RecordingExternals* store = nullptr)
         : HeadlessShell(nullptr)
+        , m_store(store)
     {
+        dialog.store = store;
         progress.sequence = &sequence;
     }
     RecordingShell(const RecordingShell&) = delete;
     RecordingShell& operator=(const RecordingShell&) = delete;
 
-    std::vector<QString> messages;
+    QStringList messages;
+    std::vector<int> unitDepthAtMessage; // -1 without a library
     // Messages and progress events in the order they happened:
     // "message:<text>", "progress:show", "progress:unload", ...
     std::vector<QString> sequence;
-    std::vector<bool> busy; // every setBusy call
-    int repaints = 0;
+    std::vector<bool> busyChanges; // every setBusy call
+    int refreshes = 0;
     PresetDialog dialog;
     RecordingProgress progress;
 
@@ -77,15 +90,29 @@ public:
     ProgressWindow& loadStatus() override { return progress; }
     void messageBox(const QString& text) override
     {
-        messages.push_back(text);
+        messages.append(text);
+        unitDepthAtMessage.push_back(m_store ? m_store->unitDepth : -1);
         sequence.push_back(QStringLiteral("message:") + text);
     }
     void setBusy(bool on) override
     {
         HeadlessShell::setBusy(on);
-        busy.push_back(on);
+        busyChanges.push_back(on);
     }
-    void refreshMain() override { ++repaints; }
+    void refreshMain() override { ++refreshes; }
 
-    bool pointerRestored() const { return busy.empty() || !busy.back(); }
+    bool pointerRestored() const { return busyChanges.empty() || !busyChanges.back(); }
+
+    // Fills a list and selects `selected` (nothing when it is null).
+    void fillList(ListName list, const QStringList& items, const QString& selected = QString())
+    {
+        clearList(list);
+        for (const QString& item : items)
+            addListItem(list, item);
+        if (!selected.isNull())
+            setListText(list, selected);
+    }
+
+private:
+    const RecordingExternals* m_store;
 };

@@ -1,5 +1,8 @@
 // An independent reader of the database file: a raw SQLite connection that
-// shares no code with the data-access library.
+// shares no code with the data-access library. Every test that reads or
+// prepares a database file besides the library uses it: directly, or through
+// SqliteTextReader (QString texts) and the library tests' RawDb (failures
+// reported to GoogleTest), which are views of it.
 #pragma once
 
 #include <sqlite3.h>
@@ -10,9 +13,12 @@
 
 class SqliteReader {
 public:
-    explicit SqliteReader(const std::string& path, bool readOnly = false)
+    using Row = std::vector<std::string>;
+
+    // `create`: a file that does not exist is made.
+    explicit SqliteReader(const std::string& path, bool readOnly = false, bool create = false)
     {
-        const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+        const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | (create ? SQLITE_OPEN_CREATE : 0);
         if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK)
             m_error = m_db ? sqlite3_errmsg(m_db) : "out of memory";
         else
@@ -25,50 +31,50 @@ public:
     const std::string& error() const { return m_error; }
     sqlite3* handle() const { return m_db; }
 
-    // Every row, its columns as text (NULL as "NULL", blobs as x'..'), joined by '|'.
-    std::vector<std::string> rows(const std::string& sql)
+    // Every row of a query, each column as text: NULL as "NULL", a blob as
+    // x'..'. `values` are bound to ?1, ?2, ..., never pasted into the SQL.
+    // `ok`, when given, tells whether the query ran to its end; error() then
+    // says why not.
+    std::vector<Row> table(const std::string& sql, const std::vector<std::string>& values = {}, bool* ok = nullptr)
     {
-        std::vector<std::string> out;
+        std::vector<Row> out;
+        if (ok)
+            *ok = false;
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
             m_error = sqlite3_errmsg(m_db);
-            out.push_back("error: " + m_error);
             return out;
         }
+        for (size_t i = 0; i < values.size(); ++i)
+            sqlite3_bind_text(stmt, static_cast<int>(i + 1), values[i].c_str(), -1, SQLITE_TRANSIENT);
         int rc;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            std::string row;
-            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-                if (i)
-                    row += '|';
-                switch (sqlite3_column_type(stmt, i)) {
-                case SQLITE_NULL:
-                    row += "NULL";
-                    break;
-                case SQLITE_BLOB: {
-                    static const char hex[] = "0123456789abcdef";
-                    const auto* b = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, i));
-                    row += "x'";
-                    for (int k = 0; k < sqlite3_column_bytes(stmt, i); ++k) {
-                        row += hex[b[k] >> 4];
-                        row += hex[b[k] & 15];
-                    }
-                    row += "'";
-                    break;
-                }
-                default: {
-                    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-                    row.append(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(stmt, i)));
-                }
-                }
-            }
+            Row row;
+            for (int i = 0; i < sqlite3_column_count(stmt); ++i)
+                row.push_back(cell(stmt, i));
             out.push_back(std::move(row));
         }
-        if (rc != SQLITE_DONE) {
+        if (rc != SQLITE_DONE)
             m_error = sqlite3_errmsg(m_db);
-            out.push_back("error: " + m_error);
-        }
+        else if (ok)
+            *ok = true;
         sqlite3_finalize(stmt);
+        return out;
+    }
+
+    // Every row, its columns joined by '|'; a failure as a last row "error: ...".
+    std::vector<std::string> rows(const std::string& sql)
+    {
+        bool ok = false;
+        std::vector<std::string> out;
+        for (const Row& row : table(sql, {}, &ok)) {
+            std::string joined;
+            for (size_t i = 0; i < row.size(); ++i)
+                joined += (i ? "|" : "") + row[i];
+            out.push_back(std::move(joined));
+        }
+        if (!ok)
+            out.push_back("error: " + m_error);
         return out;
     }
 
@@ -112,6 +118,28 @@ public:
     }
 
 private:
+    static std::string cell(sqlite3_stmt* stmt, int column)
+    {
+        switch (sqlite3_column_type(stmt, column)) {
+        case SQLITE_NULL:
+            return "NULL";
+        case SQLITE_BLOB: {
+            static const char hex[] = "0123456789abcdef";
+            const auto* b = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, column));
+            std::string text = "x'";
+            for (int k = 0; k < sqlite3_column_bytes(stmt, column); ++k) {
+                text += hex[b[k] >> 4];
+                text += hex[b[k] & 15];
+            }
+            return text + "'";
+        }
+        default: {
+            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+            return std::string(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+        }
+        }
+    }
+
     sqlite3* m_db = nullptr;
     std::string m_error;
 };

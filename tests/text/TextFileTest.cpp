@@ -3,7 +3,7 @@
 
 #include "text/TextFile.h"
 
-#include "text/PrintQString.h"
+#include "support/PrintQString.h"
 
 #include <gtest/gtest.h>
 

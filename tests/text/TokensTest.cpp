@@ -2,7 +2,7 @@
 
 #include "text/Tokens.h"
 
-#include "text/PrintQString.h"
+#include "support/PrintQString.h"
 
 #include <gtest/gtest.h>
 

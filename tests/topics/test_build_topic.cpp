@@ -2,7 +2,7 @@
 #include "topics/BuildTopic.h"
 
 #include "TopicTestSupport.h"
-#include "text/PrintQString.h"
+#include "support/PrintQString.h"
 
 #include <gtest/gtest.h>
 
@@ -43,10 +43,10 @@ TEST(BuildTopic, ExampleFileGivesTheDocumentedTree)
 {
     TopicFixture f;
     f.addModule(7, QStringLiteral("ADULT"), QStringLiteral("ADU"));
-    f.useBatchFile(f.writeFile(QStringLiteral("adult.txt"), kExample));
+    f.useBatchFile(f.file(QStringLiteral("adult.txt"), kExample));
 
     BuildCounts counts;
-    ASSERT_TRUE(BuildTopic_Click(f.ctx, &counts)) << (f.shell.messages.empty() ? "" : qPrintable(f.shell.messages[0]));
+    ASSERT_TRUE(BuildTopic_Click(f.ctx, &counts)) << (f.ui.messages.empty() ? "" : qPrintable(f.ui.messages[0]));
 
     const std::vector<std::string> expectedOps {"FileLineCount", "BeginUnit",    "GetModule",    "InsertTopic",
                                                 "GetTopic",      "SetTopic",     "ExecuteQuery", "ExecuteQuery",
@@ -85,16 +85,16 @@ TEST(BuildTopic, ExampleFileGivesTheDocumentedTree)
     EXPECT_EQ(counts.topicsStored, 5);
 
     // Progress: lines after the first over the line count; window shown then unloaded.
-    EXPECT_EQ(f.shell.progress.values, (std::vector<float> {20, 40, 60, 80}));
-    ASSERT_GE(f.shell.progress.events.size(), 3u);
-    EXPECT_EQ(f.shell.progress.events.front(), QStringLiteral("show"));
-    EXPECT_NE(std::find(f.shell.progress.events.begin(), f.shell.progress.events.end(),
+    EXPECT_EQ(f.ui.progress.values, (std::vector<float> {20, 40, 60, 80}));
+    ASSERT_GE(f.ui.progress.events.size(), 3u);
+    EXPECT_EQ(f.ui.progress.events.front(), QStringLiteral("show"));
+    EXPECT_NE(std::find(f.ui.progress.events.begin(), f.ui.progress.events.end(),
                         QStringLiteral("status:Saving - ADULT Module to Database")),
-              f.shell.progress.events.end());
-    EXPECT_EQ(f.shell.progress.events.back(), QStringLiteral("unload"));
-    EXPECT_TRUE(f.shell.pointerRestored());
-    EXPECT_TRUE(f.shell.messages.empty());
-    EXPECT_EQ(f.shell.dialog.shown, 0);
+              f.ui.progress.events.end());
+    EXPECT_EQ(f.ui.progress.events.back(), QStringLiteral("unload"));
+    EXPECT_TRUE(f.ui.pointerRestored());
+    EXPECT_TRUE(f.ui.messages.empty());
+    EXPECT_EQ(f.ui.dialog.shown, 0);
 }
 
 struct DepthCase {
@@ -111,7 +111,7 @@ TEST_P(BuildTopicDepth, ParentsFollowTheIndentation)
     const DepthCase& c = GetParam();
     TopicFixture f;
     f.addModule(3, QStringLiteral("M"), QStringLiteral("P"));
-    f.useBatchFile(f.writeFile(QStringLiteral("i.txt"), c.file));
+    f.useBatchFile(f.file(QStringLiteral("i.txt"), c.file));
     ASSERT_TRUE(BuildTopic_Click(f.ctx));
     std::vector<int32_t> parents;
     for (const QString& s : statements(f.store)) {
@@ -146,7 +146,7 @@ TEST(BuildTopic, ApostrophesAreDoubledInSqlTextOnly)
 {
     TopicFixture f;
     f.addModule(7, QStringLiteral("KIDS"), QStringLiteral("K'D"));
-    f.useBatchFile(f.writeFile(QStringLiteral("k.txt"),
+    f.useBatchFile(f.file(QStringLiteral("k.txt"),
                                "Children's Health~kid's.pdf~\r\n Children's Health~o'hara.pdf~\r\n"));
     ASSERT_TRUE(BuildTopic_Click(f.ctx));
     // The first topic's record carries the description as read.
@@ -163,7 +163,7 @@ TEST(BuildTopic, OneLineFileStoresItsTopic)
 {
     TopicFixture f;
     f.addModule(7, QStringLiteral("M"), QStringLiteral("P"));
-    f.useBatchFile(f.writeFile(QStringLiteral("one.txt"), "Only Topic"));
+    f.useBatchFile(f.file(QStringLiteral("one.txt"), "Only Topic"));
     ASSERT_TRUE(BuildTopic_Click(f.ctx));
     EXPECT_EQ(f.store.callsOf("InsertTopic").size(), 1u);
     EXPECT_TRUE(f.store.callsOf("ExecuteQuery").empty());
@@ -173,28 +173,28 @@ TEST(BuildTopic, EmptyFileStoresNothingButShowsTheWindow)
 {
     TopicFixture f;
     f.addModule(7, QStringLiteral("M"), QStringLiteral("P"));
-    f.useBatchFile(f.writeFile(QStringLiteral("empty.txt"), ""));
+    f.useBatchFile(f.file(QStringLiteral("empty.txt"), ""));
     ASSERT_TRUE(BuildTopic_Click(f.ctx));
     EXPECT_TRUE(f.store.callsOf("InsertTopic").empty());
     EXPECT_TRUE(f.store.callsOf("ExecuteQuery").empty());
-    EXPECT_EQ(f.shell.progress.events.front(), QStringLiteral("show"));
-    EXPECT_EQ(f.shell.progress.events.back(), QStringLiteral("unload"));
+    EXPECT_EQ(f.ui.progress.events.front(), QStringLiteral("show"));
+    EXPECT_EQ(f.ui.progress.events.back(), QStringLiteral("unload"));
 }
 
 TEST(BuildTopic, NoModuleSelectedShowsTheMessageAndTouchesNothing)
 {
     TopicFixture f;
     f.addModule(7, QStringLiteral("M"), QStringLiteral("P"), /*select=*/false);
-    f.useBatchFile(f.writeFile(QStringLiteral("i.txt"), kExample));
+    f.useBatchFile(f.file(QStringLiteral("i.txt"), kExample));
     EXPECT_FALSE(BuildTopic_Click(f.ctx));
-    EXPECT_EQ(f.shell.messages, (std::vector<QString> {QStringLiteral("You must first select a Module from the available list.")}));
+    EXPECT_EQ(f.ui.messages, (QStringList {QStringLiteral("You must first select a Module from the available list.")}));
     EXPECT_TRUE(f.store.calls.empty());
     // The window was shown with "Loading..." and is unloaded after the message.
-    EXPECT_EQ(f.shell.sequence,
+    EXPECT_EQ(f.ui.sequence,
         (std::vector<QString> {QStringLiteral("progress:show"), QStringLiteral("progress:refresh"),
             QStringLiteral("message:You must first select a Module from the available list."),
             QStringLiteral("progress:unload")}));
-    EXPECT_TRUE(f.shell.pointerRestored());
+    EXPECT_TRUE(f.ui.pointerRestored());
 }
 
 TEST(BuildTopic, InteractiveDialogUsesIndexFilterAndCancelDoesNothing)
@@ -203,14 +203,14 @@ TEST(BuildTopic, InteractiveDialogUsesIndexFilterAndCancelDoesNothing)
     f.vars.RunMode = QStringLiteral("interactive");
     f.addModule(7, QStringLiteral("M"), QStringLiteral("P"));
     EXPECT_TRUE(BuildTopic_Click(f.ctx));
-    EXPECT_EQ(f.shell.dialog.filter(), QStringLiteral("All Files (*.*)|*.*|Index Files(*.txt)|*.txt"));
-    EXPECT_EQ(f.shell.dialog.filterIndex(), 2);
-    EXPECT_EQ(f.shell.dialog.shown, 1);
+    EXPECT_EQ(f.ui.dialog.filter(), QStringLiteral("All Files (*.*)|*.*|Index Files(*.txt)|*.txt"));
+    EXPECT_EQ(f.ui.dialog.filterIndex(), 2);
+    EXPECT_EQ(f.ui.dialog.shown, 1);
     EXPECT_TRUE(f.store.calls.empty());
-    EXPECT_TRUE(f.shell.progress.events.empty());
-    EXPECT_TRUE(f.shell.busy.empty());
+    EXPECT_TRUE(f.ui.progress.events.empty());
+    EXPECT_TRUE(f.ui.busyChanges.empty());
 
-    f.shell.dialog.nextAnswer = f.writeFile(QStringLiteral("i.txt"), kExample);
+    f.ui.dialog.nextAnswer = f.file(QStringLiteral("i.txt"), kExample);
     EXPECT_TRUE(BuildTopic_Click(f.ctx));
     EXPECT_EQ(f.store.callsOf("ExecuteQuery").size(), 4u);
 }
@@ -219,11 +219,11 @@ TEST(BuildTopic, BatchPathIsDirectoryAndNameWithNothingBetween)
 {
     TopicFixture f;
     f.addModule(7, QStringLiteral("M"), QStringLiteral("P"));
-    f.writeFile(QStringLiteral("IDXadult.txt"), "A\n B\n");
+    f.file(QStringLiteral("IDXadult.txt"), "A\n B\n");
     f.vars.BatchFileDir = f.dir.path() + QStringLiteral("/IDX");
     f.vars.BatchFileName = QStringLiteral("adult.txt");
     ASSERT_TRUE(BuildTopic_Click(f.ctx));
-    EXPECT_EQ(f.shell.dialog.fileName(), f.dir.path() + QStringLiteral("/IDXadult.txt"));
+    EXPECT_EQ(f.ui.dialog.fileName(), f.dir.path() + QStringLiteral("/IDXadult.txt"));
     EXPECT_EQ(f.store.callsOf("ExecuteQuery").size(), 1u);
 }
 
@@ -240,13 +240,13 @@ TEST_P(BuildTopicFailure, StopsRollsBackAndSaysWhy)
 {
     const FailureCase& c = GetParam();
     TopicFixture f;
-    f.vars.BatchRun = true;
+    f.vars.RunAction = QStringLiteral("create"); // a batch action runs
     f.addModule(7, QStringLiteral("ADULT"), QStringLiteral("ADU"));
     if (c.failOp.empty()) {
         f.vars.BatchFileDir = f.dir.path() + u'/';
         f.vars.BatchFileName = QStringLiteral("missing.txt");
     } else {
-        f.useBatchFile(f.writeFile(QStringLiteral("adult.txt"), kExample));
+        f.useBatchFile(f.file(QStringLiteral("adult.txt"), kExample));
         f.store.failOp = c.failOp;
         f.store.failAfter = c.failAfter;
     }
@@ -254,12 +254,12 @@ TEST_P(BuildTopicFailure, StopsRollsBackAndSaysWhy)
         f.store.modules.clear(); // selected, but not in the database
 
     EXPECT_FALSE(BuildTopic_Click(f.ctx));
-    ASSERT_EQ(f.shell.messages.size(), 1u);
-    EXPECT_TRUE(f.shell.messages[0].contains(QString::fromUtf8(c.messagePart))) << qPrintable(f.shell.messages[0]);
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_TRUE(f.ui.messages[0].contains(QString::fromUtf8(c.messagePart))) << qPrintable(f.ui.messages[0]);
     EXPECT_EQ(f.store.commits, 0);
     EXPECT_EQ(f.store.unitDepth, 0);
-    EXPECT_EQ(f.shell.progress.events.back(), QStringLiteral("unload"));
-    EXPECT_TRUE(f.shell.pointerRestored());
+    EXPECT_EQ(f.ui.progress.events.back(), QStringLiteral("unload"));
+    EXPECT_TRUE(f.ui.pointerRestored());
     // Nothing after the failing call.
     if (!c.failOp.empty() && c.failOp != "BeginUnit" && c.failOp != "CommitUnit") {
         EXPECT_EQ(f.store.ops().back(), "RollbackUnit");
@@ -280,10 +280,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BuildTopic, BatchRunWithoutFileNameFails)
 {
     TopicFixture f;
-    f.vars.BatchRun = true;
+    f.vars.RunAction = QStringLiteral("create"); // a batch action runs
     f.addModule(7, QStringLiteral("M"), QStringLiteral("P"));
     EXPECT_FALSE(BuildTopic_Click(f.ctx));
-    EXPECT_EQ(f.shell.messages, (std::vector<QString> {QStringLiteral("No index file was named on the command line.")}));
+    EXPECT_EQ(f.ui.messages, (QStringList {QStringLiteral("No index file was named on the command line.")}));
     EXPECT_TRUE(f.store.calls.empty());
 }
 
@@ -292,9 +292,9 @@ TEST(BuildTopic, ProgressStaysWithinRangeWhenTheCountIsWrong)
     TopicFixture f;
     f.store.lineCount = 1; // fewer than the lines read
     f.addModule(7, QStringLiteral("M"), QStringLiteral("P"));
-    f.useBatchFile(f.writeFile(QStringLiteral("i.txt"), kExample));
+    f.useBatchFile(f.file(QStringLiteral("i.txt"), kExample));
     ASSERT_TRUE(BuildTopic_Click(f.ctx));
-    for (float v : f.shell.progress.values) {
+    for (float v : f.ui.progress.values) {
         EXPECT_GE(v, 0.0f);
         EXPECT_LE(v, 100.0f);
     }

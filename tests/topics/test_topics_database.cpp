@@ -1,8 +1,9 @@
 // The topic index built and cleared through the real library, read back with
 // an independent SQLite connection.
+#include "modules/ClearTopic.h"
+#include "modules/ModuleList.h"
 #include "store/KovadelLibrary.h"
 #include "topics/BuildTopic.h"
-#include "topics/ClearTopic.h"
 
 #include "support/RecordingShell.h"
 #include "support/SqliteReader.h"
@@ -110,7 +111,7 @@ TEST_F(DatabaseFixture, FailedBuildLeavesTheDatabaseAsItWas)
     const auto rows = before.rows("SELECT * FROM topics ORDER BY TopicID");
 
     vars.BatchFileName = QStringLiteral("missing.txt");
-    vars.BatchRun = true;
+    vars.RunAction = QStringLiteral("create"); // a batch action runs
     EXPECT_FALSE(BuildTopic_Click(ctx));
     ASSERT_EQ(shell.messages.size(), 1u);
     EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("missing.txt")));
