@@ -18,28 +18,14 @@ trap 'rm -rf "$work"' EXIT
 export -n DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM 2>/dev/null || true
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
-# Inputs.
-awk 'BEGIN {
-  for (i = 0; i < 32000; i++) {
-    m = i % 16
-    if (m == 0) printf "Section %d\r\n", i
-    else if (m % 5 == 1) printf "  Group %d~group%d.pdf~\r\n", i, i
-    else printf "    Topic %d about something~topic%d.doc~\r\n", i, i
-  }
-}' > "$work/index.txt"
-awk 'BEGIN {
-  n = 0
-  for (l = 0; l < 7500; l++) {
-    printf "doc%d.pdf,", l
-    for (k = 0; k < 10; k++) printf " C%05d", n++
-    printf "\r\n"
-  }
-}' > "$work/codes.txt"
-awk 'BEGIN { for (n = 0; n < 75000; n++) printf "C%05d Description of code number %d, with some words|\r\n", n, n }' > "$work/desc.txt"
-# The same rows as CSV for the shell.
-awk 'BEGIN { for (i = 0; i < 32000; i++) printf "1,0,0,ADU_topic%d_doc.htm,Topic %d about something \n", i, i }' > "$work/topics.csv"
-awk 'BEGIN { for (n = 0; n < 75000; n++) printf "C%05d,1,0,,pdf\\doc%d.htm\n", n, int(n / 10) }' > "$work/codes.csv"
-awk 'BEGIN { for (n = 0; n < 75000; n++) printf "C%05d,Description of code number %d with some words\n", n, n }' > "$work/desc.csv"
+# Inputs (bench/bench_inputs.sh), and the same rows as CSV for the shell.
+. "$top/bench/bench_inputs.sh"
+bench_index 32000 "$work/index.txt"
+bench_codes 75000 "$work/codes.txt"
+bench_desc 75000 "$work/desc.txt"
+bench_topics_csv 32000 "$work/topics.csv"
+bench_codes_csv 75000 "$work/codes.csv"
+bench_desc_csv 75000 "$work/desc.csv"
 
 best() { # best-of-N wall time of a command, in seconds
   local best=""

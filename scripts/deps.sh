@@ -17,6 +17,8 @@ packages=(
   # Reliability (tests/reliability): strace sees the log synced before a run
   # reports success; chattr makes a file read-only even for root.
   strace e2fsprogs
+  # Benchmarks (bench/bench_vs_shell.sh): /usr/bin/time reads each run's peak memory.
+  time
   "$@"
 )
 
