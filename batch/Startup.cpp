@@ -42,7 +42,9 @@ StartupOutcome Form_Load(PatEdContext& ctx, const CommandLinePlan& plan)
     v.DbPath = plan.dbPath;
     if (v.DbPath.isEmpty()) {
         OpenFileDialog& dialog = ctx.ui.commonDialog();
-        dialog.setFilter(QStringLiteral("DB File (*.mdb)|*.mdb"));
+        // The second entry, shown first, lists the SQLite databases that
+        // this program makes; the first keeps the older name.
+        dialog.setFilter(QStringLiteral("DB File (*.mdb)|*.mdb|SQLite Database (*.db)|*.db"));
         dialog.setFilterIndex(2);
         dialog.showOpen();
         v.DbPath = dialog.fileName();

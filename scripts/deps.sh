@@ -9,6 +9,9 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev
   xvfb xauth x11-apps imagemagick
+  # The windows' layout is made for Arial widths: Liberation Sans has them
+  # (tests/app/test_captions checks that every caption fits).
+  fonts-liberation2
   # Packaging (packaging/, tests/packaging): the .deb's Depends, the desktop
   # entry's check, the manual page's rendering.
   dpkg-dev desktop-file-utils groff-base man-db binutils

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -108,6 +109,7 @@ private slots:
     void cancelEmptiesTheFileName();
     void answeredInAdvance();
     void withdrawnAnswerShowsTheDialog();
+    void startupDialogListsSqliteDatabases();
 
 private:
     QTemporaryDir m_dir;
@@ -135,6 +137,8 @@ void TestOpenDialog::nameFilters_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("database") << "DB File (*.mdb)|*.mdb" << QStringList { "DB File (*.mdb) (*.mdb)" };
+    QTest::newRow("start-up databases") << "DB File (*.mdb)|*.mdb|SQLite Database (*.db)|*.db"
+                                        << QStringList { "DB File (*.mdb) (*.mdb)", "SQLite Database (*.db) (*.db)" };
     QTest::newRow("index files") << "All Files (*.*)|*.*|Index Files(*.txt)|*.txt"
                                  << QStringList { "All Files (*.*) (*)", "Index Files(*.txt) (*.txt)" };
     QTest::newRow("several patterns") << "Text (*.txt;*.lst)|*.txt;*.lst"
@@ -311,6 +315,40 @@ void TestOpenDialog::withdrawnAnswerShowsTheDialog()
     DialogAnswer second([](QFileDialog* shownDialog) { shownDialog->reject(); });
     QVERIFY(!dialog.showOpen());
     QVERIFY(second.answered());
+}
+
+
+// The start-up dialog, set up as the start-up sets it, shows the SQLite
+// databases first; the older entry is still there.
+void TestOpenDialog::startupDialogListsSqliteDatabases()
+{
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("dbs")));
+    for (const char* name : { "demo.db", "library.DB", "old.mdb", "index.txt" }) {
+        QFile file(path(QStringLiteral("dbs/") + QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    CommonDialog1 dialog;
+    dialog.setFilter(QStringLiteral("DB File (*.mdb)|*.mdb|SQLite Database (*.db)|*.db"));
+    dialog.setFilterIndex(2);
+    dialog.setFileName(path(QStringLiteral("dbs/demo.db")));
+
+    QString shown;
+    QStringList names;
+    QStringList entries;
+    DialogAnswer answer([&](QFileDialog* shownDialog) {
+        shown = shownFilter(shownDialog);
+        entries = shownDialog->nameFilters();
+        QTRY_COMPARE(shownNames(shownDialog), QStringList({ "demo.db", "library.DB" }));
+        names = shownNames(shownDialog);
+        chooseByName(shownDialog, QStringLiteral("demo.db"));
+        static_cast<QDialog*>(shownDialog)->accept();
+    });
+    QVERIFY(dialog.showOpen());
+    QVERIFY(answer.answered());
+    QCOMPARE(shown, QStringLiteral("SQLite Database (*.db)"));
+    QCOMPARE(entries, QStringList({ "DB File (*.mdb) (*.mdb)", "SQLite Database (*.db) (*.db)" }));
+    QCOMPARE(names, QStringList({ "demo.db", "library.DB" }));
+    QCOMPARE(dialog.fileName(), path(QStringLiteral("dbs/demo.db")));
 }
 
 QTEST_MAIN(TestOpenDialog)

@@ -67,7 +67,7 @@ TEST_F(StartupFixture, EmptyCommandLineAsksForTheDatabase)
     shell.dialog.nextAnswer = QStringLiteral("/data/chosen.mdb");
     const StartupOutcome outcome = Form_Load(ctx, planCommandLine(QString()));
     EXPECT_TRUE(outcome.showWindow);
-    EXPECT_EQ(shell.dialog.filter(), QStringLiteral("DB File (*.mdb)|*.mdb"));
+    EXPECT_EQ(shell.dialog.filter(), QStringLiteral("DB File (*.mdb)|*.mdb|SQLite Database (*.db)|*.db"));
     EXPECT_EQ(shell.dialog.filterIndex(), 2);
     EXPECT_EQ(vars.DbPath, QStringLiteral("/data/chosen.mdb"));
 }
