@@ -56,8 +56,9 @@ velk_topic() { cmd=("$velk" "$db" topic create ADULT ADU "$work/" index.txt); }
 velk_codes() { cmd=("$velk" "$db" code create CPT "$work/" codes.txt); }
 velk_desc() { cmd=("$velk" "$db" code description CPT "$work/" desc.txt); }
 velk_empty() { cmd=("$velk" "$db" topic create ADULT ADU "$work/" empty.txt); }
+# shell_topic [CSV]: the topic rows of CSV (default topics.csv) with their module.
 shell_topic() { cmd=(sqlite3 "$shelldb" "CREATE TEMP TABLE t (ModuleID, ParentID, HasChild, PatEdDocument, Description);"
-  ".mode csv" ".import $work/topics.csv t"
+  ".mode csv" ".import ${1:-$work/topics.csv} t"
   "BEGIN; INSERT INTO modules (ModuleName, DirectoryPrefix) VALUES ('ADULT', 'ADU');
    INSERT INTO topics (ModuleID, ParentID, HasChild, PatEdDocument, Description) SELECT * FROM t; COMMIT;"); }
 shell_codes() { cmd=(sqlite3 "$shelldb" "CREATE TEMP TABLE t (Code, CodingSystemID, CodeFlag, Description, PatEdDocument);"
@@ -66,10 +67,7 @@ shell_codes() { cmd=(sqlite3 "$shelldb" "CREATE TEMP TABLE t (Code, CodingSystem
 shell_desc() { cmd=(sqlite3 "$shelldb" "CREATE TEMP TABLE d (Code, Description);" ".mode csv" ".import $work/desc.csv d"
   "CREATE INDEX temp.d_code ON d (Code);"
   "UPDATE codes SET Description = d.Description FROM d WHERE d.Code = trim(codes.Code);"); }
-shell_empty() { cmd=(sqlite3 "$shelldb" "CREATE TEMP TABLE t (ModuleID, ParentID, HasChild, PatEdDocument, Description);"
-  ".mode csv" ".import $work/empty.csv t"
-  "BEGIN; INSERT INTO modules (ModuleName, DirectoryPrefix) VALUES ('ADULT', 'ADU');
-   INSERT INTO topics (ModuleID, ParentID, HasChild, PatEdDocument, Description) SELECT * FROM t; COMMIT;"); }
+shell_empty() { shell_topic "$work/empty.csv"; }
 
 # once SET-UP RUN: runs RUN once, whole process, after SET-UP; prints
 # "seconds kilobytes".

@@ -15,49 +15,39 @@
 
 namespace {
 
-// Where the text of a label goes, and whether it fits there.
-QString labelProblem(const QLabel* label)
+// Whether `text`, drawn with `flags` in `widget`'s font, fits `box`; if not,
+// what it needs and what it has.
+QString fitProblem(const char* kind, const QWidget* widget, const QString& text, const QRect& box, int flags)
 {
-    const QString text = label->text();
-    if (text.isEmpty())
-        return {};
-    const QRect box = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
-    const QFontMetrics metrics(label->font());
-    const int flags = static_cast<int>(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0)
-                      | Qt::TextShowMnemonic;
-    const QRect needed = metrics.boundingRect(box, flags, text);
+    const QRect needed = QFontMetrics(widget->font()).boundingRect(box, flags | Qt::TextShowMnemonic, text);
     if (needed.width() <= box.width() && needed.height() <= box.height())
         return {};
-    return QStringLiteral("label %1 \"%2\": needs %3x%4, has %5x%6 (%7)")
-        .arg(label->objectName(), text)
+    QString shown = text;
+    shown.remove(QLatin1Char('&'));
+    return QStringLiteral("%1 %2 \"%3\": needs %4x%5, has %6x%7 (%8)")
+        .arg(QLatin1String(kind), widget->objectName(), shown)
         .arg(needed.width())
         .arg(needed.height())
         .arg(box.width())
         .arg(box.height())
-        .arg(QFontInfo(label->font()).family());
+        .arg(QFontInfo(widget->font()).family());
+}
+
+QString labelProblem(const QLabel* label)
+{
+    if (label->text().isEmpty())
+        return {};
+    const int m = label->margin();
+    const int flags = static_cast<int>(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+    return fitProblem("label", label, label->text(), label->contentsRect().adjusted(m, m, -m, -m), flags);
 }
 
 QString buttonProblem(const QAbstractButton* button)
 {
-    QString text = button->text();
-    text.remove(QLatin1Char('&'));
-    if (text.isEmpty())
-        return {};
     // The window paints a caption wider than its button on several lines,
     // inside the button less a small margin (PatEdConfig's wrapped caption).
-    const QRect box = button->rect().adjusted(4, 1, -4, -1);
-    const QFontMetrics metrics(button->font());
-    const QRect needed
-        = metrics.boundingRect(box, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, button->text());
-    if (needed.width() <= box.width() && needed.height() <= box.height())
-        return {};
-    return QStringLiteral("button %1 \"%2\": needs %3x%4, has %5x%6 (%7)")
-        .arg(button->objectName(), text)
-        .arg(needed.width())
-        .arg(needed.height())
-        .arg(box.width())
-        .arg(box.height())
-        .arg(QFontInfo(button->font()).family());
+    return fitProblem("button", button, button->text(), button->rect().adjusted(4, 1, -4, -1),
+        Qt::AlignCenter | Qt::TextWordWrap);
 }
 
 QStringList problems(const QWidget& window, int* checked)
