@@ -354,7 +354,8 @@ int main(int argc, char** argv)
     int pages = 0;
     const Timing pageAll = best(repetitions, kCodes / 100, describedCodes, [&] { pages = pageThroughCodes("", 100); });
     check(pages == kCodes / 100, "every code paged");
-    const Timing searchWords = best(repetitions, 1, describedCodes, [&] { check(searchOnce("code 7") > 0, "codes found"); });
+    const Timing searchWords
+        = best(repetitions, 1, describedCodes, [&] { check(searchOnce("code 7") > 0, "codes found"); });
     const Timing getCode = best(repetitions, kAlone, describedCodes, [&] { getCodes(numbers, 0, kAlone); });
 
     const Timing raw = rawInsert(repetitions, kCodes, true);
