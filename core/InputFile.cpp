@@ -28,6 +28,5 @@ QString openInputFile(TextFile& file, const QString& path, const QString& what)
         return QString();
     if (file.openFailure() == TextFile::OpenFailure::Utf16)
         return reason + QStringLiteral(" No %1 were loaded.").arg(what);
-    return reason
-        + QStringLiteral(" No %1 were loaded; check the file's folder and name and load it again.").arg(what);
+    return reason + QStringLiteral(" No %1 were loaded; check the file's folder and name and load it again.").arg(what);
 }

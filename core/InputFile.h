@@ -54,7 +54,8 @@ bool nextInputLine(TextFile& file, Tally& tally, NumberedLine<Fields>& line, con
 // Reads the rest of `file` as nextInputLine() does, storing nothing: a load
 // that failed still counts every line of its file.
 template <class Fields, class Tally, class Parse, class Skipped>
-void countRemainingLines(TextFile& file, Tally& tally, NumberedLine<Fields>& line, const Parse& parse, const Skipped& skipped)
+void countRemainingLines(
+    TextFile& file, Tally& tally, NumberedLine<Fields>& line, const Parse& parse, const Skipped& skipped)
 {
     while (nextInputLine(file, tally, line, parse, skipped)) { }
 }

@@ -65,7 +65,7 @@ bool TextFile::open(const QString& path, QString* error)
             if (fd >= 0)
                 ::close(fd);
         }
-    } held {fd};
+    } held { fd };
     if (::fstat(fd, &info) != 0)
         return cannotRead(errno);
     if (!S_ISREG(info.st_mode))

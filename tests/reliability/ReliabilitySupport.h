@@ -233,7 +233,7 @@ public:
         if (m_pid <= 0)
             return false;
         int status = 0;
-        rusage usage { };
+        rusage usage {};
         const pid_t r = ::wait4(m_pid, &status, WNOHANG, &usage);
         if (r == 0)
             return true;
@@ -251,7 +251,7 @@ public:
     {
         if (m_pid > 0) {
             int status = 0;
-            rusage usage { };
+            rusage usage {};
             while (::wait4(m_pid, &status, 0, &usage) < 0 && errno == EINTR) { }
             reaped(status, usage);
         }

@@ -76,7 +76,8 @@ const LineCase kBlockCases[] = {
         { QString(static_cast<qsizetype>(3 * kBlock + 5), QLatin1Char('x')), "y" } },
     { "Utf8CharacterSplitByTheBlock", kFirstBlockLess1 + "\xC3\xA9\n", { kLineLess1 + QChar(0xE9) } },
     { "CodePageByteInTheSecondBlock", std::string(kBlock + 10, 'a') + "\xC3\xA9 \xE9",
-        { QString(static_cast<qsizetype>(kBlock + 10), QLatin1Char('a')) + QString::fromUtf16(u"\u00C3\u00A9 \u00E9") } },
+        { QString(static_cast<qsizetype>(kBlock + 10), QLatin1Char('a'))
+            + QString::fromUtf16(u"\u00C3\u00A9 \u00E9") } },
     { "MarkThenManyBlocks", "\xEF\xBB\xBF" + std::string(2 * kBlock, 'm') + "\r\n\xEF\xBB\xBFz",
         { QString(static_cast<qsizetype>(2 * kBlock), QLatin1Char('m')), "z" } },
 };
