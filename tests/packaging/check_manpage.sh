@@ -2,7 +2,7 @@
 # The manual page packaging/velkindex.1: it renders without a single warning
 # (groff -ww, and man -l where man is installed), carries the project's
 # version, and says what the README says: every batch form of the README's
-# table, the exit statuses and both environment variables.
+# table, the exit statuses, both environment variables and the View menu.
 # Usage: check_manpage.sh SOURCE-DIR VERSION
 set -eu
 src=$1
@@ -80,7 +80,8 @@ tr -s ' \n' '  ' <"$tmp/page.txt" >"$tmp/page.flat"
 tr -s ' \n' '  ' <"$src/README.md" >"$tmp/readme.flat"
 for text in "Descriptions are stored cut to 100 characters" "the last character of a line is never read" \
   "a line at column 1 is always at the top level" "The tree has at most ten levels" \
-  "The document word ends with one closing character (typically a comma) that is dropped"; do
+  "The document word ends with one closing character (typically a comma) that is dropped" \
+  "View > Library Contents" "opens a separate window that shows what the database holds and changes nothing"; do
   grep -qiF -- "$text" "$tmp/readme.flat" || fail "README.md does not say: $text"
   grep -qiF -- "$text" "$tmp/page.flat" || fail "the manual page does not say: $text"
 done
