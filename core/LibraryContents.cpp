@@ -139,6 +139,8 @@ QString LibraryContents::topicCounts() const
 {
     if (m_module.isEmpty())
         return QStringLiteral("No module chosen");
+    if (!m_topicsError.isEmpty())
+        return QStringLiteral("The topics could not be read");
     QString text = QStringLiteral("%1, %2 at the top level")
                        .arg(counted(m_tree.topicCount(), "topic", "topics"))
                        .arg(grouped(m_tree.topLevelCount()));
@@ -151,6 +153,8 @@ QString LibraryContents::codeCounts() const
 {
     if (m_system.isEmpty())
         return QStringLiteral("No coding system chosen");
+    if (!m_codes.error().isEmpty() && m_codes.rowCount() == 0)
+        return QStringLiteral("The codes could not be read");
     const int rows = m_codes.rowCount();
     const QString what = m_pattern.trimmed().isEmpty() ? QString()
                                                         : QStringLiteral(" matching \"%1\"").arg(m_pattern.trimmed());

@@ -392,6 +392,14 @@ void TestContentsModels::failingReads()
     // What failed shows nothing; the other side is read as before.
     QCOMPARE(contents.topicTree().topicCount(), topicsError.isEmpty() ? 1 : 0);
     QCOMPARE(contents.codes().rowCount(), codesError.isEmpty() ? 200 : 0);
+    const QString topicLine = failing == QLatin1String("modules") ? QStringLiteral("No module chosen")
+        : failing == QLatin1String("topics")                      ? QStringLiteral("The topics could not be read")
+                                                                  : QStringLiteral("1 topic, 1 at the top level");
+    const QString codeLine = failing == QLatin1String("codingSystems") ? QStringLiteral("No coding system chosen")
+        : failing == QLatin1String("codes") ? QStringLiteral("The codes could not be read")
+                                            : QStringLiteral("The first 200 codes; more are read as you scroll");
+    QCOMPARE(contents.topicCounts(), topicLine);
+    QCOMPARE(contents.codeCounts(), codeLine);
     QVERIFY(!contents.codes().canFetchMore(QModelIndex()) || codesError.isEmpty());
 
     // The next read that succeeds clears the error.
