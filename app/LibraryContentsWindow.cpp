@@ -80,6 +80,10 @@ LibraryContentsWindow::~LibraryContentsWindow() = default;
 
 void LibraryContentsWindow::refresh(const QString& module, const QString& system, bool preferSelection)
 {
+    // A search still waiting for the keys to pause is made now.
+    m_searchDelay.stop();
+    if (m_ui->CodeSearch->text() != m_contents.codeSearch())
+        m_contents.setCodeSearch(m_ui->CodeSearch->text());
     m_contents.refresh(module, system, preferSelection);
     fillChoices();
     showTopics();

@@ -3,6 +3,7 @@
 #include "app/ActivationComponent.h"
 #include "app/DialogFont.h"
 #include "app/LibraryContentsWindow.h"
+#include "store/Interruption.h"
 
 #include "ui_PatEdConfig.h"
 
@@ -209,7 +210,8 @@ void PatEdConfig::run(const std::function<void()>& command)
         const Running running(m_commandRunning);
         command();
     }
-    if (m_contentsWindow && m_contentsWindow->isVisible())
+    // A stopped command ends the program: nothing to show any more.
+    if (m_contentsWindow && m_contentsWindow->isVisible() && !Interruption::requested())
         m_contentsWindow->refresh(listText(ListName::ModuleList), listText(ListName::CodeList), false);
 }
 

@@ -1,9 +1,14 @@
 #include "core/ExternalsContents.h"
 
+#include "store/Interruption.h"
+
 namespace {
 
 // A library or function that cannot be bound is a failed read, not the end
 // of the program: the window says so and the main window goes on working.
+// A stop request refuses a call before it is made; a read has nothing to
+// roll back, so it only fails (the handler that holds the unit sees the
+// request at its own next call).
 template <typename Call>
 bool guarded(QString& error, Call call)
 {
@@ -11,8 +16,10 @@ bool guarded(QString& error, Call call)
         return call();
     } catch (const ExternalsError& problem) {
         error = QString::fromUtf8(problem.what());
-        return false;
+    } catch (const InterruptedError& problem) {
+        error = QString::fromUtf8(problem.what());
     }
+    return false;
 }
 
 } // namespace
