@@ -324,7 +324,11 @@ void TestContentsDatabase::search_data()
     QTest::addColumn<QString>("where"); // the same codes, found by the independent reader
     QTest::addColumn<QString>("counts");
 
-    QTest::newRow("code prefix") << "CPT" << "1234" << "c.Code LIKE '1234%'" << "10 codes matching \"1234\"";
+    // 12340 to 12349 by their code, 11234 and 22340 to 22349 by a word of
+    // their description ("Teaching visit number 1234", "... 12340").
+    QTest::newRow("code or word prefix") << "CPT" << "1234" << "c.Code LIKE '1234%' OR c.Description LIKE '% 1234%'"
+                                         << "21 codes matching \"1234\"";
+    QTest::newRow("code prefix only") << "ICD" << "j45" << "c.Code LIKE 'J45%'" << "4 codes matching \"j45\"";
     QTest::newRow("description words") << "CPT" << "inhaler ASTH" << "c.Description LIKE 'Asthma inhaler%'"
                                        << "75 codes matching \"inhaler ASTH\"";
     QTest::newRow("many, paged") << "CPT" << "teaching" << "c.Description LIKE '%teaching%' LIMIT 200"
