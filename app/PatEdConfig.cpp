@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -197,17 +198,8 @@ void PatEdConfig::run(const std::function<void()>& command)
         return;
     // While a handler runs, its list refills are not followed: the contents
     // are read once, after it has ended (its unit of work with it).
-    struct Running {
-        bool& flag;
-        explicit Running(bool& f)
-            : flag(f)
-        {
-            flag = true;
-        }
-        ~Running() { flag = false; }
-    };
     {
-        const Running running(m_commandRunning);
+        const QScopedValueRollback<bool> running(m_commandRunning, true);
         command();
     }
     // A stopped command ends the program: nothing to show any more.

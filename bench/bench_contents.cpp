@@ -34,8 +34,8 @@ bool velkindex(const QString& program, const QStringList& args)
     run.setProcessEnvironment(env);
     run.start(program, args);
     if (!run.waitForFinished(600000) || run.exitCode() != 0) {
-        std::fprintf(stderr, "velkindex %s failed: %s\n", qPrintable(args.join(u' ')),
-            run.readAllStandardError().constData());
+        std::fprintf(
+            stderr, "velkindex %s failed: %s\n", qPrintable(args.join(u' ')), run.readAllStandardError().constData());
         return false;
     }
     return true;
@@ -53,14 +53,16 @@ bool seed(const QDir& dir, const QString& db, int codes)
         descriptions += code + '|' + (n % 1000 == 0 ? "Asthma inhaler teaching " : "Teaching visit number ")
             + QByteArray::number(n) + "|\n";
     }
-    for (auto [name, bytes] : { std::pair("codes.txt", codeFile + '\n'), std::pair("descriptions.txt", descriptions) }) {
+    for (auto [name, bytes] :
+        { std::pair("codes.txt", codeFile + '\n'), std::pair("descriptions.txt", descriptions) }) {
         QFile file(dir.filePath(QString::fromLatin1(name)));
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             return false;
     }
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/velkindex");
     const QString folder = dir.path() + u'/';
-    if (!velkindex(program, { db, "topic", "create", "ADULT", "ADU", QStringLiteral(VELK_SOURCE_DIR "/examples/"), "adult-index.txt" }))
+    if (!velkindex(program,
+            { db, "topic", "create", "ADULT", "ADU", QStringLiteral(VELK_SOURCE_DIR "/examples/"), "adult-index.txt" }))
         return false;
     sqlite3* admin = nullptr;
     const bool added = sqlite3_open(db.toUtf8().constData(), &admin) == SQLITE_OK

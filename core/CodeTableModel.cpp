@@ -132,7 +132,8 @@ void CodeTableModel::orderRows()
 
 const ContentsCode& CodeTableModel::shownRow(int row) const
 {
-    const size_t place = inCodeOrder() ? static_cast<size_t>(row) : static_cast<size_t>(m_order[static_cast<size_t>(row)]);
+    const size_t place
+        = inCodeOrder() ? static_cast<size_t>(row) : static_cast<size_t>(m_order[static_cast<size_t>(row)]);
     return m_rows[place];
 }
 

@@ -52,8 +52,8 @@ public:
     virtual bool topics(int32_t moduleId, std::vector<ContentsTopic>& out) = 0;
     // At most `limit` codes of the system (every one when limit <= 0) that
     // match `pattern` (blank matches every code), in code order after `after`.
-    virtual bool codes(int32_t systemId, const QString& pattern, const CodeCursor& after, int limit,
-        std::vector<ContentsCode>& out)
+    virtual bool codes(
+        int32_t systemId, const QString& pattern, const CodeCursor& after, int limit, std::vector<ContentsCode>& out)
         = 0;
     virtual QString lastError() const = 0;
 };

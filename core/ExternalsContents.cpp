@@ -9,8 +9,7 @@ namespace {
 // A stop request refuses a call before it is made; a read has nothing to
 // roll back, so it only fails (the handler that holds the unit sees the
 // request at its own next call).
-template <typename Call>
-bool guarded(QString& error, Call call)
+template <typename Call> bool guarded(QString& error, Call call)
 {
     try {
         return call();
@@ -91,8 +90,8 @@ bool ExternalsContents::topics(int32_t moduleId, std::vector<ContentsTopic>& out
     });
 }
 
-bool ExternalsContents::codes(int32_t systemId, const QString& pattern, const CodeCursor& after, int limit,
-    std::vector<ContentsCode>& out)
+bool ExternalsContents::codes(
+    int32_t systemId, const QString& pattern, const CodeCursor& after, int limit, std::vector<ContentsCode>& out)
 {
     m_error.clear();
     return guarded(m_error, [&]() {

@@ -63,10 +63,10 @@ QString LibraryContents::pick(const std::vector<ContentsEntry>& list, const QStr
 
 bool LibraryContents::refresh(const QString& preferredModule, const QString& preferredSystem, bool preferFirst)
 {
-    auto choose = [preferFirst](const std::vector<ContentsEntry>& list, const QString& current,
-                      const QString& preferred) {
-        return preferFirst ? pick(list, preferred, current) : pick(list, current, preferred);
-    };
+    auto choose
+        = [preferFirst](const std::vector<ContentsEntry>& list, const QString& current, const QString& preferred) {
+              return preferFirst ? pick(list, preferred, current) : pick(list, current, preferred);
+          };
     bool ok = true;
     std::vector<ContentsEntry> found;
     if (m_source.modules(found)) {
@@ -156,10 +156,9 @@ QString LibraryContents::codeCounts() const
     if (!m_codes.error().isEmpty() && m_codes.rowCount() == 0)
         return QStringLiteral("The codes could not be read");
     const int rows = m_codes.rowCount();
-    const QString what = m_pattern.trimmed().isEmpty() ? QString()
-                                                        : QStringLiteral(" matching \"%1\"").arg(m_pattern.trimmed());
+    const QString what
+        = m_pattern.trimmed().isEmpty() ? QString() : QStringLiteral(" matching \"%1\"").arg(m_pattern.trimmed());
     if (m_codes.complete())
         return counted(rows, "code", "codes") + what;
-    return QStringLiteral("The first %1%2; more are read as you scroll")
-        .arg(counted(rows, "code", "codes"), what);
+    return QStringLiteral("The first %1%2; more are read as you scroll").arg(counted(rows, "code", "codes"), what);
 }

@@ -37,8 +37,7 @@ namespace {
 
 constexpr int bigSystemCodes = 75000;
 
-template <typename T>
-T* child(QWidget* window, const char* name)
+template <typename T> T* child(QWidget* window, const char* name)
 {
     T* found = window->findChild<T*>(QString::fromLatin1(name));
     if (!found)
@@ -131,7 +130,8 @@ std::vector<std::string> TestContentsDatabase::rows(const std::string& sql, cons
 
 void TestContentsDatabase::initTestCase()
 {
-    QVERIFY2(QFileInfo::exists(QStringLiteral(KOVADEL_LIBRARY_PATH)), "the data-access library is built with the tests");
+    QVERIFY2(
+        QFileInfo::exists(QStringLiteral(KOVADEL_LIBRARY_PATH)), "the data-access library is built with the tests");
     QVERIFY(m_dir.isValid());
     m_seeded = m_dir.filePath(QStringLiteral("library.db"));
     const QString examples = QStringLiteral(VELK_SOURCE_DIR "/examples/");
@@ -143,8 +143,8 @@ void TestContentsDatabase::initTestCase()
     run(m_seeded + QStringLiteral(" topic create CHILD PED ") + examples + QStringLiteral(" child-index.txt"));
     {
         SqliteReader admin(m_seeded.toStdString());
-        QVERIFY2(admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD'), ('CPT')"),
-            admin.error().c_str());
+        QVERIFY2(
+            admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD'), ('CPT')"), admin.error().c_str());
     }
     run(m_seeded + QStringLiteral(" code create ICD ") + examples + QStringLiteral(" codes-icd.txt"));
     run(m_seeded + QStringLiteral(" code description ICD ") + examples + QStringLiteral(" descriptions-icd.txt"));
@@ -158,8 +158,8 @@ void TestContentsDatabase::initTestCase()
         if (n % 100 == 0)
             codes += QByteArray(n ? "\n" : "") + "visit" + QByteArray::number(n / 100) + ".pdf,";
         codes += ' ' + code;
-        descriptions += code + '|'
-            + (n % 1000 == 0 ? "Asthma inhaler teaching " : "Teaching visit number ") + QByteArray::number(n) + "|\n";
+        descriptions += code + '|' + (n % 1000 == 0 ? "Asthma inhaler teaching " : "Teaching visit number ")
+            + QByteArray::number(n) + "|\n";
     }
     write(QStringLiteral("cpt-codes.txt"), codes + '\n');
     write(QStringLiteral("cpt-descriptions.txt"), descriptions);
@@ -175,7 +175,8 @@ void TestContentsDatabase::initTestCase()
 void TestContentsDatabase::openOn(const QString& database)
 {
     m_library = std::make_unique<KovadelLibrary>(QStringLiteral(KOVADEL_LIBRARY_PATH));
-    QVERIFY2(m_library->StartVelk(database, QStringLiteral("ADMIN"), QString()) > 0, qPrintable(m_library->LastError()));
+    QVERIFY2(
+        m_library->StartVelk(database, QStringLiteral("ADMIN"), QString()) > 0, qPrintable(m_library->LastError()));
     m_source = std::make_unique<ExternalsContents>(*m_library);
     m_vars = std::make_unique<MainVariables>();
     m_vars->RunMode = QStringLiteral("interactive");
@@ -234,14 +235,15 @@ void TestContentsDatabase::topicTreeOfTheStoredTopics()
     QCOMPARE(child<QComboBox>(contents, "ModuleChoice")->currentText(), QStringLiteral("ADULT"));
     QCOMPARE(outline(*child<QTreeView>(contents, "TopicTree")->model()),
         QStringList({ "Adult Health|", "  Asthma|ADU_asthma_pdf.htm", "  Diabetes|ADU_diabetes_doc.htm",
-            "    Insulin|ADU_insulin_pdf.htm", "    Diet and Exercise|ADU_diet_pdf.htm", "  Heart Disease|ADU_heart_pdf.htm",
-            "    High Blood Pressure|ADU_hypertension_pdf.htm", "    Cholesterol|ADU_cholesterol_pdf.htm",
-            "Child Health|", "  Children's Vaccines|ADU_vaccines_pdf.htm", "  Ear Infections|ADU_otitis_doc.htm",
-            "  Fever|ADU_fever_pdf.htm", "Women's Health|", "  Pregnancy|ADU_pregnancy_pdf.htm",
-            "    Prenatal Care|ADU_prenatal_pdf.htm", "  Menopause|ADU_menopause_doc.htm" }));
+            "    Insulin|ADU_insulin_pdf.htm", "    Diet and Exercise|ADU_diet_pdf.htm",
+            "  Heart Disease|ADU_heart_pdf.htm", "    High Blood Pressure|ADU_hypertension_pdf.htm",
+            "    Cholesterol|ADU_cholesterol_pdf.htm", "Child Health|", "  Children's Vaccines|ADU_vaccines_pdf.htm",
+            "  Ear Infections|ADU_otitis_doc.htm", "  Fever|ADU_fever_pdf.htm", "Women's Health|",
+            "  Pregnancy|ADU_pregnancy_pdf.htm", "    Prenatal Care|ADU_prenatal_pdf.htm",
+            "  Menopause|ADU_menopause_doc.htm" }));
     // The counts are the stored rows' counts.
-    const std::vector<std::string> counted
-        = rows("SELECT count(*), sum(t.ParentID = 0) FROM topics t JOIN modules m USING (ModuleID) WHERE m.ModuleName = 'ADULT'");
+    const std::vector<std::string> counted = rows("SELECT count(*), sum(t.ParentID = 0) FROM topics t JOIN modules m "
+                                                  "USING (ModuleID) WHERE m.ModuleName = 'ADULT'");
     QCOMPARE(counted, std::vector<std::string>({ "16|3" }));
     QCOMPARE(child<QLabel>(contents, "TopicCounts")->text(), QStringLiteral("16 topics, 3 at the top level"));
 
@@ -257,9 +259,9 @@ void TestContentsDatabase::filterOnTheStoredDescriptions()
     LibraryContentsWindow* contents = open();
     QTest::keyClicks(child<QLineEdit>(contents, "TopicFilter"), QStringLiteral("PRE"));
     QCOMPARE(outline(*child<QTreeView>(contents, "TopicTree")->model()),
-        QStringList({ "Adult Health|", "  Heart Disease|ADU_heart_pdf.htm",
-            "    High Blood Pressure|ADU_hypertension_pdf.htm", "Women's Health|", "  Pregnancy|ADU_pregnancy_pdf.htm",
-            "    Prenatal Care|ADU_prenatal_pdf.htm" }));
+        QStringList(
+            { "Adult Health|", "  Heart Disease|ADU_heart_pdf.htm", "    High Blood Pressure|ADU_hypertension_pdf.htm",
+                "Women's Health|", "  Pregnancy|ADU_pregnancy_pdf.htm", "    Prenatal Care|ADU_prenatal_pdf.htm" }));
     QCOMPARE(child<QLabel>(contents, "TopicCounts")->text(),
         QStringLiteral("16 topics, 3 at the top level; 3 match the filter"));
 }
@@ -285,12 +287,14 @@ void TestContentsDatabase::seventyFiveThousandCodesArePagedOnDemand()
     QCOMPARE(child<QLabel>(contents, "CodeCounts")->text(),
         QStringLiteral("The first 600 codes; more are read as you scroll"));
 
-    const std::string stored = "SELECT c.Code, c.PatEdDocument, c.Description FROM codes c JOIN codingsystems s "
-                               "USING (CodingSystemID) WHERE s.CodingSystemName = 'CPT' ORDER BY c.Code, c.CodeID LIMIT 600";
+    const std::string stored
+        = "SELECT c.Code, c.PatEdDocument, c.Description FROM codes c JOIN codingsystems s "
+          "USING (CodingSystemID) WHERE s.CodingSystemName = 'CPT' ORDER BY c.Code, c.CodeID LIMIT 600";
     QStringList shown;
     for (int row = 0; row < model->rowCount(); ++row)
-        shown << QStringLiteral("%1|%2|%3").arg(model->index(row, 0).data().toString(),
-            model->index(row, 1).data().toString(), model->index(row, 2).data().toString());
+        shown << QStringLiteral("%1|%2|%3")
+                     .arg(model->index(row, 0).data().toString(), model->index(row, 1).data().toString(),
+                         model->index(row, 2).data().toString());
     QCOMPARE(shown, texts(rows(stored)));
     QCOMPARE(shown.at(599), QStringLiteral("10599|pdf\\visit5.htm|Teaching visit number 599"));
 }
@@ -326,16 +330,30 @@ void TestContentsDatabase::search_data()
 
     // 12340 to 12349 by their code, 11234 and 22340 to 22349 by a word of
     // their description ("Teaching visit number 1234", "... 12340").
-    QTest::newRow("code or word prefix") << "CPT" << "1234" << "c.Code LIKE '1234%' OR c.Description LIKE '% 1234%'"
+    QTest::newRow("code or word prefix") << "CPT"
+                                         << "1234"
+                                         << "c.Code LIKE '1234%' OR c.Description LIKE '% 1234%'"
                                          << "21 codes matching \"1234\"";
-    QTest::newRow("code prefix only") << "ICD" << "j45" << "c.Code LIKE 'J45%'" << "4 codes matching \"j45\"";
-    QTest::newRow("description words") << "CPT" << "inhaler ASTH" << "c.Description LIKE 'Asthma inhaler%'"
+    QTest::newRow("code prefix only") << "ICD"
+                                      << "j45"
+                                      << "c.Code LIKE 'J45%'"
+                                      << "4 codes matching \"j45\"";
+    QTest::newRow("description words") << "CPT"
+                                       << "inhaler ASTH"
+                                       << "c.Description LIKE 'Asthma inhaler%'"
                                        << "75 codes matching \"inhaler ASTH\"";
-    QTest::newRow("many, paged") << "CPT" << "teaching" << "c.Description LIKE '%teaching%' LIMIT 200"
+    QTest::newRow("many, paged") << "CPT"
+                                 << "teaching"
+                                 << "c.Description LIKE '%teaching%' LIMIT 200"
                                  << "The first 200 codes matching \"teaching\"; more are read as you scroll";
-    QTest::newRow("ICD words") << "ICD" << "heart" << "c.Description LIKE 'Heart%' OR c.Description LIKE '% heart%'"
+    QTest::newRow("ICD words") << "ICD"
+                               << "heart"
+                               << "c.Description LIKE 'Heart%' OR c.Description LIKE '% heart%'"
                                << "3 codes matching \"heart\"";
-    QTest::newRow("nothing") << "ICD" << "zzz" << "0" << "0 codes matching \"zzz\"";
+    QTest::newRow("nothing") << "ICD"
+                             << "zzz"
+                             << "0"
+                             << "0 codes matching \"zzz\"";
 }
 
 void TestContentsDatabase::search()
@@ -388,7 +406,9 @@ void TestContentsDatabase::readsAgainAfterTheMainWindowsCommands()
     auto* tree = child<QTreeView>(contents, "TopicTree");
     auto* table = child<QTableView>(contents, "CodeTable");
     const int childTopics = std::stoi(rows("SELECT count(*) FROM topics WHERE ModuleID = (SELECT ModuleID FROM "
-                                           "modules WHERE ModuleName = 'CHILD')", copy).at(0));
+                                           "modules WHERE ModuleName = 'CHILD')",
+        copy)
+                                          .at(0));
 
     // Create: the new module is in the list at once.
     auto* tabs = m_window->findChild<QTabWidget*>(QStringLiteral("SSTab1"));
@@ -412,7 +432,8 @@ void TestContentsDatabase::readsAgainAfterTheMainWindowsCommands()
     m_window->setListText(ListName::ModuleList, QStringLiteral("NEWMOD"));
     QCOMPARE(modules->currentText(), QStringLiteral("NEWMOD")); // it follows the main window's selection
     QCOMPARE(tree->model()->rowCount(), 0);
-    CommonDialog1::setNextAnswer(write(QStringLiteral("new-index.txt"), "Travel~travel.pdf~\r\n  Malaria~malaria.doc~\r\n"));
+    CommonDialog1::setNextAnswer(
+        write(QStringLiteral("new-index.txt"), "Travel~travel.pdf~\r\n  Malaria~malaria.doc~\r\n"));
     m_window->findChild<QAction*>(QStringLiteral("BuildTopic"))->trigger();
     QCOMPARE(rows("SELECT t.Description, t.PatEdDocument FROM topics t JOIN modules m USING (ModuleID) WHERE "
                   "m.ModuleName = 'NEWMOD' ORDER BY t.TopicID",
@@ -456,11 +477,12 @@ void TestContentsDatabase::failedReadsAreShownInTheWindow_data()
                                 << "Could not read from the library: GetModules failed: GetModules failed";
     QTest::newRow("SearchCodes") << "SearchCodes" << false << 1
                                  << "Could not read from the library: SearchCodes failed: SearchCodes failed";
-    QTest::newRow("GetCodingSystems") << "GetCodingSystems" << false << 1
-                                      << "Could not read from the library: GetCodingSystems failed: GetCodingSystems failed";
+    QTest::newRow("GetCodingSystems")
+        << "GetCodingSystems" << false << 1
+        << "Could not read from the library: GetCodingSystems failed: GetCodingSystems failed";
     // An older library without the function: said in the window, not fatal.
-    QTest::newRow("SearchCodes missing") << "SearchCodes" << true << 1
-                                         << "Could not read from the library: libkovadel.so has no function SearchCodes";
+    QTest::newRow("SearchCodes missing")
+        << "SearchCodes" << true << 1 << "Could not read from the library: libkovadel.so has no function SearchCodes";
     QTest::newRow("GetTopics missing") << "GetTopics" << true << 0
                                        << "Could not read from the library: libkovadel.so has no function GetTopics";
 }
@@ -519,7 +541,8 @@ void TestContentsDatabase::failedReadsAreShownInTheWindow()
     QVERIFY(QApplication::overrideCursor() == nullptr);
     // Nothing but reads was asked of the library.
     for (const std::string& op : store.ops())
-        QVERIFY2(op == "GetModules" || op == "GetCodingSystems" || op == "GetTopics" || op == "SearchCodes", op.c_str());
+        QVERIFY2(
+            op == "GetModules" || op == "GetCodingSystems" || op == "GetTopics" || op == "SearchCodes", op.c_str());
 
     // Once the library answers again, so does the window.
     store.failOp.clear();

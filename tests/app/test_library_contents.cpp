@@ -31,8 +31,7 @@ std::vector<ContentsCode> manyCodes(int count)
     return codes;
 }
 
-template <typename T>
-T* child(QWidget* window, const char* name)
+template <typename T> T* child(QWidget* window, const char* name)
 {
     T* found = window->findChild<T*>(QString::fromLatin1(name));
     if (!found)
@@ -89,9 +88,9 @@ void TestLibraryContents::init()
         { 4, 3, true, QStringLiteral("Growing up"), QString() },
         { 5, 4, false, QStringLiteral("Teeth"), QStringLiteral("PED_teeth_doc.htm") },
         { 6, 0, false, QStringLiteral("Vaccines"), QString() } };
-    m_source->codesOf[5] = { { 1, QStringLiteral("J45.20"), QStringLiteral("pdf\\asthma.htm"),
-                                 QStringLiteral("Asthma, mild") },
-        { 2, QStringLiteral("I10"), QStringLiteral("doc\\bp.htm"), QStringLiteral("Hypertension") } };
+    m_source->codesOf[5]
+        = { { 1, QStringLiteral("J45.20"), QStringLiteral("pdf\\asthma.htm"), QStringLiteral("Asthma, mild") },
+              { 2, QStringLiteral("I10"), QStringLiteral("doc\\bp.htm"), QStringLiteral("Hypertension") } };
     m_source->codesOf[6] = manyCodes(1000);
 
     m_window = std::make_unique<PatEdConfig>();

@@ -139,8 +139,9 @@ void TestContentsModels::filterShowsMatchesAndTheirAncestors()
             "8 topics, 3 at the top level; 2 match the filter" },
         { "Health", { "Adult Health|", "Child Health|" }, "8 topics, 3 at the top level; 2 match the filter" },
         { "nothing like it", {}, "8 topics, 3 at the top level; 0 match the filter" },
-        { "", { "Adult Health|", "  Asthma|", "  Diabetes|", "    Insulin pumps|", "    Diet|", "Child Health|",
-                  "  Asthma in children|", "Dental care|" },
+        { "",
+            { "Adult Health|", "  Asthma|", "  Diabetes|", "    Insulin pumps|", "    Diet|", "Child Health|",
+                "  Asthma in children|", "Dental care|" },
             "8 topics, 3 at the top level" },
     };
     for (const Case& c : cases) {
@@ -363,10 +364,18 @@ void TestContentsModels::failingReads_data()
     QTest::addColumn<QString>("topicsError");
     QTest::addColumn<QString>("codesError");
 
-    QTest::newRow("modules") << "modules" << "modules failed: the database is not available" << "";
-    QTest::newRow("topics") << "topics" << "topics failed: the database is not available" << "";
-    QTest::newRow("codingSystems") << "codingSystems" << "" << "codingSystems failed: the database is not available";
-    QTest::newRow("codes") << "codes" << "" << "codes failed: the database is not available";
+    QTest::newRow("modules") << "modules"
+                             << "modules failed: the database is not available"
+                             << "";
+    QTest::newRow("topics") << "topics"
+                            << "topics failed: the database is not available"
+                            << "";
+    QTest::newRow("codingSystems") << "codingSystems"
+                                   << ""
+                                   << "codingSystems failed: the database is not available";
+    QTest::newRow("codes") << "codes"
+                           << ""
+                           << "codes failed: the database is not available";
 }
 
 void TestContentsModels::failingReads()
@@ -396,7 +405,7 @@ void TestContentsModels::failingReads()
         : failing == QLatin1String("topics")                      ? QStringLiteral("The topics could not be read")
                                                                   : QStringLiteral("1 topic, 1 at the top level");
     const QString codeLine = failing == QLatin1String("codingSystems") ? QStringLiteral("No coding system chosen")
-        : failing == QLatin1String("codes") ? QStringLiteral("The codes could not be read")
+        : failing == QLatin1String("codes")                            ? QStringLiteral("The codes could not be read")
                                             : QStringLiteral("The first 200 codes; more are read as you scroll");
     QCOMPARE(contents.topicCounts(), topicLine);
     QCOMPARE(contents.codeCounts(), codeLine);

@@ -76,8 +76,8 @@ public:
     // Reads whose line begins with `prefix`.
     int readsOf(const QString& prefix) const
     {
-        return static_cast<int>(std::count_if(
-            reads.begin(), reads.end(), [&](const QString& line) { return line.startsWith(prefix); }));
+        return static_cast<int>(
+            std::count_if(reads.begin(), reads.end(), [&](const QString& line) { return line.startsWith(prefix); }));
     }
 
 private:
