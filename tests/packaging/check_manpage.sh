@@ -2,7 +2,7 @@
 # The manual page packaging/velkindex.1: it renders without a single warning
 # (groff -ww, and man -l where man is installed), carries the project's
 # version, and says what the README says: every batch form of the README's
-# table, the exit statuses and both environment variables.
+# table, the exit statuses, both environment variables and the View menu.
 # Usage: check_manpage.sh SOURCE-DIR VERSION
 set -eu
 src=$1
@@ -82,7 +82,8 @@ for text in "Descriptions are stored cut to 100 characters" "the last character 
   "a line at column 1 is always at the top level" "The tree has at most ten levels" \
   "The document word ends with one closing character (typically a comma) that is dropped" \
   "Reads take no write lock and never wait for a run that writes: they see what was last committed" \
-  "Codes come in code order: the code with its blanks cut, byte by byte, then CodeID"; do
+  "Codes come in code order: the code with its blanks cut, byte by byte, then CodeID" \
+  "View > Library Contents" "opens a separate window that shows what the database holds and changes nothing"; do
   grep -qiF -- "$text" "$tmp/readme.flat" || fail "README.md does not say: $text"
   grep -qiF -- "$text" "$tmp/page.flat" || fail "the manual page does not say: $text"
 done
