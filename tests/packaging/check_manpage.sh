@@ -53,7 +53,7 @@ lower <"$tmp/page.txt" >"$tmp/page.lower"
 # shellcheck disable=SC2016 # the backquotes are the README's, not the shell's
 forms=$(sed -n 's/^| `\(velkindex DB [^`]*\)` |.*/\1/p' "$src/README.md")
 count=$(printf '%s\n' "$forms" | grep -c velkindex || true)
-[ "$count" -eq 5 ] || fail "expected 5 batch forms in the README's table, found $count"
+[ "$count" -eq 8 ] || fail "expected 8 batch forms in the README's table, found $count"
 printf '%s\n' "$forms" | while IFS= read -r form; do
   [ -n "$form" ] || continue
   wanted=$(printf '%s' "$form" | lower)
@@ -80,7 +80,8 @@ tr -s ' \n' '  ' <"$tmp/page.txt" >"$tmp/page.flat"
 tr -s ' \n' '  ' <"$src/README.md" >"$tmp/readme.flat"
 for text in "Descriptions are stored cut to 100 characters" "the last character of a line is never read" \
   "a line at column 1 is always at the top level" "The tree has at most ten levels" \
-  "The document word ends with one closing character (typically a comma) that is dropped"; do
+  "The document word ends with one closing character (typically a comma) that is dropped" \
+  "an existing file is replaced whole, and a failed export leaves it as it was"; do
   grep -qiF -- "$text" "$tmp/readme.flat" || fail "README.md does not say: $text"
   grep -qiF -- "$text" "$tmp/page.flat" || fail "the manual page does not say: $text"
 done
