@@ -2,11 +2,15 @@
 // names back, the lines of a tree, and the trees no index file can give.
 #include "topics/IndexExport.h"
 
+#include "TopicTestSupport.h"
 #include "support/PrintQString.h"
 #include "text/IndexLine.h"
 #include "topics/IndexBuild.h"
 
 #include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
 
 #include <memory>
 #include <vector>
@@ -218,6 +222,60 @@ TEST(IndexOutline, LinesReadBackIntoTheSameTree)
         EXPECT_EQ(tree->settle(where, level, t.TopicID), t.ParentID) << "topic " << t.TopicID;
         EXPECT_EQ(composeStoredDocument(prefix, document), t.PatEdDocument.trimmed()) << qPrintable(line);
     }
+}
+
+} // namespace
+
+namespace {
+
+std::string fileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll().toStdString();
+}
+
+// The whole export against the recording library: the module by its name,
+// its topics in one list, no unit of work, and the file in the code page.
+TEST(ExportTopicIndex, WritesTheModulesTopicsInTheCodePage)
+{
+    TopicFixture f;
+    f.addModule(7, QStringLiteral("ADULT"), QStringLiteral("ADU"));
+    f.addModule(8, QStringLiteral("CHILD"), QStringLiteral("CHI"));
+    f.store.topics = {topic(12, 0, QString::fromUtf16(u"Caf\u00E9"), "pdf\\caf\u00E9.htm"),
+                      topic(14, 12, "Children's ", "ADU_kids_doc.htm"), topic(13, 12, "Other module", "")};
+    f.store.topics[2].ModuleID = 8;
+    const QString path = f.dir.filePath(QStringLiteral("adult.txt"));
+    ExportCounts counts;
+    ASSERT_EQ(exportTopicIndex(f.ctx, QStringLiteral("ADULT"), path, counts), QString());
+    EXPECT_EQ(counts.recordsWritten, 2);
+    EXPECT_EQ(f.store.ops(), (std::vector<std::string> {"GetModule", "GetTopics"}));
+    const auto lists = f.store.callsOf("GetTopics");
+    ASSERT_EQ(lists[0]->topicList.size(), 1u);
+    EXPECT_EQ(lists[0]->topicList[0].ModuleID, 7);
+    EXPECT_EQ(fileBytes(path), "Caf\xE9~caf\xE9.pdf~\r\n  Children's~kids.doc~\r\n");
+}
+
+TEST(ExportTopicIndex, RefusesAndKeepsTheOldFile)
+{
+    TopicFixture f;
+    f.addModule(7, QStringLiteral("ADULT"), QStringLiteral("ADU"));
+    f.store.topics = {topic(1, 0, "Fine", ""), topic(2, 0, "Bad~", "")};
+    const QString path = f.dir.filePath(QStringLiteral("adult.txt"));
+    ASSERT_TRUE(writeBytes(path, "old\r\n"));
+    ExportCounts counts;
+    EXPECT_EQ(exportTopicIndex(f.ctx, QStringLiteral("ADULT"), path, counts),
+              path + QStringLiteral(": line 2: the topic \"Bad~\" cannot be written: its description holds a \"~\". "
+                                    "Nothing was written."));
+    EXPECT_EQ(exportTopicIndex(f.ctx, QStringLiteral("NOPE"), path, counts),
+              QStringLiteral("No module named \"NOPE\" is in the database; nothing was written."));
+    f.store.failOp = "GetTopics";
+    EXPECT_EQ(exportTopicIndex(f.ctx, QStringLiteral("ADULT"), path, counts),
+              QStringLiteral("The topics of module \"ADULT\" could not be read: GetTopics failed. Nothing was "
+                             "written."));
+    EXPECT_EQ(fileBytes(path), "old\r\n");
+    EXPECT_EQ(QDir(f.dir.path()).entryList(QDir::Files), QStringList {QStringLiteral("adult.txt")});
 }
 
 } // namespace
