@@ -12,7 +12,7 @@
 # exports: each of the three loads beside the export that writes the same
 # file kind back out of the loaded database (topic export of the 32,000
 # topics, code export and code export-descriptions of the 75,000 codes),
-# and the peak memory of the code export at 7,500 and at 75,000 codes.
+# and the peak memory of the code export at 7,500, 75,000 and 300,000 codes.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build}
@@ -99,14 +99,15 @@ if [ "$mode" = exports ]; then
   # tests compare them row by row).
   cmp -s "$work/out-codes.txt" "$work/codes.txt" && echo "(the code file came back byte for byte)"
   if [ -x /usr/bin/time ]; then
-    small="$work/small.db"
-    cp "$work/template.db" "$small"
-    bench_codes 7500 "$work/codes-small.txt"
-    "$velk" "$small" code create CPT "$work/" codes-small.txt >/dev/null
-    for db_n in "$small 7500" "$full 75000"; do
-      set -- $db_n
-      /usr/bin/time -f '%M' -o "$work/rss" "$velk" "$1" code export CPT "$work/" out-rss.txt >/dev/null
-      printf 'peak memory of code export, %6d codes: %6d KiB\n' "$2" "$(cat "$work/rss")"
+    # The library's page cache (16 MiB at most) fills as the file is read;
+    # past that the peak stays where it is, whatever the number of codes.
+    for n in 7500 75000 300000; do
+      sized="$work/sized.db"
+      cp "$work/template.db" "$sized"
+      bench_codes "$n" "$work/codes-sized.txt"
+      "$velk" "$sized" code create CPT "$work/" codes-sized.txt >/dev/null
+      /usr/bin/time -f '%M' -o "$work/rss" "$velk" "$sized" code export CPT "$work/" out-rss.txt >/dev/null
+      printf 'peak memory of code export, %6d codes: %6d KiB\n' "$n" "$(cat "$work/rss")"
     done
   fi
   exit 0
