@@ -42,21 +42,21 @@ QString findSystem(PatEdContext& ctx, const QString& name, int32_t& id)
 
 // Hands every code of the system to `take`, in code order, one page of the
 // library at a time. `take` returns why the export stops, empty to go on.
-QString eachCode(PatEdContext& ctx, const QString& name, int32_t systemId,
-                 const std::function<QString(const CodeRecord&)>& take)
+QString eachCode(
+    PatEdContext& ctx, const QString& name, int32_t systemId, const std::function<QString(const CodeRecord&)>& take)
 {
     CallStatus status;
     std::vector<CodeRecord> page(1);
     page[0].CodingSystemID = systemId;
     page[0].CodeID = 0;
     for (;;) {
-        if (!ctx.store.SearchCodes(page, QString(), kCodePage, status))
+        if (!ctx.store.SearchCodes(page, QString(), kCodesPerPage, status))
             return QStringLiteral("The codes of coding system \"%1\" could not be read: %2. Nothing was written.")
                 .arg(name, ctx.store.LastError());
         for (const CodeRecord& code : page)
             if (QString stop = take(code); !stop.isEmpty())
                 return stop;
-        if (page.size() < static_cast<size_t>(kCodePage))
+        if (page.size() < static_cast<size_t>(kCodesPerPage))
             return QString();
         // The next page begins after the last code of this one.
         const CodeRecord last = page.back();
@@ -131,8 +131,8 @@ bool CodeLines::finish(QString& finished)
     return true;
 }
 
-bool descriptionLineFor(DescriptionLayout layout, const QString& code, const QString& description, QString& line,
-                        QString& problem)
+bool descriptionLineFor(
+    DescriptionLayout layout, const QString& code, const QString& description, QString& line, QString& problem)
 {
     line.clear();
     problem.clear();

@@ -44,11 +44,11 @@ private:
 
 // The description line of `code` in `layout`, or false with `problem`.
 // `description` is the stored description (blanks at its end do not count).
-bool descriptionLineFor(DescriptionLayout layout, const QString& code, const QString& description, QString& line,
-                        QString& problem);
+bool descriptionLineFor(
+    DescriptionLayout layout, const QString& code, const QString& description, QString& line, QString& problem);
 
 // How many codes one page of SearchCodes holds.
-constexpr int32_t kCodePage = 2000;
+constexpr int32_t kCodesPerPage = 2000;
 
 // Each writes the codes of the coding system `name` to `path` (replaced
 // whole, or left as it was on failure) and returns why it failed, in one

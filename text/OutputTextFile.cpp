@@ -36,7 +36,7 @@ QByteArray folderOf(const QByteArray& path)
 // created file would get under the process's umask.
 mode_t modeFor(const QByteArray& target)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(target.constData(), &st) == 0 && S_ISREG(st.st_mode))
         return st.st_mode & 07777;
     const mode_t mask = ::umask(0);
@@ -148,8 +148,7 @@ bool OutputTextFile::commit(QString* error)
     if (m_fd < 0 && m_error.isEmpty())
         m_error = QStringLiteral("%1 could not be written: it was not opened").arg(m_path);
     if (ok && m_allUtf8 && m_multiByte)
-        ok = fail(QStringLiteral("its bytes in the code page %1 would be read back as UTF-8")
-                      .arg(codePageName()));
+        ok = fail(QStringLiteral("its bytes in the code page %1 would be read back as UTF-8").arg(codePageName()));
     if (ok)
         ok = flushBuffer();
     if (ok && ::fsync(m_fd) != 0)

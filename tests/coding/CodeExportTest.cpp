@@ -183,7 +183,7 @@ std::string fileBytes(const QString& path)
 }
 
 // The codes of one system, paged through SearchCodes, against the recording
-// library: pages of kCodePage, each continuing after the last code of the one
+// library: pages of kCodesPerPage, each continuing after the last code of the one
 // before, no unit of work, and the file the loader would read.
 class CodeExportPaging : public testing::Test {
 protected:
@@ -204,7 +204,7 @@ protected:
         other.CodeID = 99;
         h.store.codes.push_back(other);
     }
-    static constexpr int kTotal = 2 * kCodePage + 500;
+    static constexpr int kTotal = 2 * kCodesPerPage + 500;
     HandlerHarness<> h;
 };
 
@@ -223,7 +223,7 @@ TEST_F(CodeExportPaging, PagesThroughTheCodesAndWritesAsItGoes)
     EXPECT_EQ(pages[0]->codeList[0].CodeID, 0);
     EXPECT_EQ(pages[0]->codeList[0].CodingSystemID, 3);
     for (const auto* page : pages) {
-        EXPECT_EQ(page->limit, kCodePage);
+        EXPECT_EQ(page->limit, kCodesPerPage);
         EXPECT_EQ(page->text, QString());
     }
     // Each later page continues after the last code of the page before.
