@@ -33,11 +33,11 @@ TEST_P(DocumentWordForPath, GivesThePathBackThroughTheLoader)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DocumentWordForPath,
-    testing::Values(WordCase {"Plain", "pdf\\asthma.htm", true, "asthma.pdf,"},
-        WordCase {"NoPoint", "htm", true, ","}, WordCase {"NoSuffix", "\\abc.htm", true, "abc.,"},
-        WordCase {"PointInSuffix", "x.htm", true, "x.x.htm,"},
-        WordCase {"SpaceCannotBeInAWord", "pdf \\asthma.htm", false, ""},
-        WordCase {"Blank", "", false, ""}, WordCase {"NotHtm", "pdf\\asthma.pdf", false, ""}),
+    testing::Values(WordCase { "Plain", "pdf\\asthma.htm", true, "asthma.pdf," },
+        WordCase { "NoPoint", "htm", true, "," }, WordCase { "NoSuffix", "\\abc.htm", true, "abc.," },
+        WordCase { "PointInSuffix", "x.htm", true, "x.x.htm," },
+        WordCase { "SpaceCannotBeInAWord", "pdf \\asthma.htm", false, "" }, WordCase { "Blank", "", false, "" },
+        WordCase { "NotHtm", "pdf\\asthma.pdf", false, "" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 CodeRecord code(const QString& text, const QString& document, const QString& description = QString())
@@ -92,28 +92,28 @@ TEST_P(CodeFileLines, GatherNeighboursOfOneDocument)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CodeFileLines,
-    testing::Values(LinesCase {"None", {}, {}},
-        LinesCase {"OneDocument", {code("J45.20", "pdf\\asthma.htm"), code("J45.30 ", "pdf\\asthma.htm")},
-            {"asthma.pdf, J45.20 J45.30"}},
-        LinesCase {"DocumentComesBack",
-            {code("E10.9", "doc\\diabetes.htm"), code("E11.9", "doc\\diabetes.htm"), code("I10", "doc\\bp.htm"),
-                code("I11.9", "doc\\diabetes.htm")},
-            {"diabetes.doc, E10.9 E11.9", "bp.doc, I10", "diabetes.doc, I11.9"}},
-        LinesCase {"SameCodeTwoDocuments", {code("A1", "pdf\\a.htm"), code("A1", "pdf\\b.htm")},
-            {"a.pdf, A1", "b.pdf, A1"}},
-        LinesCase {"CodePageCharacters",
-            {code(QString::fromUtf16(u"\u00C9T\u00C9"), QString::fromUtf16(u"pdf\\caf\u00E9.htm"))},
-            {QString::fromUtf16(u"caf\u00E9.pdf, \u00C9T\u00C9")}},
-        LinesCase {"SpaceInCode", {code("A 1", "pdf\\a.htm")},
-            {"!the code \"A 1\" cannot be written: the words of a code file line are separated by spaces"}},
-        LinesCase {"DocumentNoWordGives", {code("A1", "pdf\\a.htm"), code("A2", "pdf\\a.pdf")},
-            {"!the code \"A2\" cannot be written: no code file word gives its document name \"pdf\\a.pdf\""}},
-        LinesCase {"CodeNotInTheCodePage", {code(QString::fromUtf16(u"\u0416"), "pdf\\a.htm")},
-            {QString::fromUtf16(
-                u"!the code \"\u0416\" cannot be written in the code page WINDOWS-1252 (it has no \"\u0416\")")}},
-        LinesCase {"DocumentNotInTheCodePage", {code("A1", QString::fromUtf16(u"pdf\\\u0416.htm"))},
-            {QString::fromUtf16(
-                u"!the code \"A1\" cannot be written in the code page WINDOWS-1252 (it has no \"\u0416\")")}}),
+    testing::Values(LinesCase { "None", {}, {} },
+        LinesCase { "OneDocument", { code("J45.20", "pdf\\asthma.htm"), code("J45.30 ", "pdf\\asthma.htm") },
+            { "asthma.pdf, J45.20 J45.30" } },
+        LinesCase { "DocumentComesBack",
+            { code("E10.9", "doc\\diabetes.htm"), code("E11.9", "doc\\diabetes.htm"), code("I10", "doc\\bp.htm"),
+                code("I11.9", "doc\\diabetes.htm") },
+            { "diabetes.doc, E10.9 E11.9", "bp.doc, I10", "diabetes.doc, I11.9" } },
+        LinesCase { "SameCodeTwoDocuments", { code("A1", "pdf\\a.htm"), code("A1", "pdf\\b.htm") },
+            { "a.pdf, A1", "b.pdf, A1" } },
+        LinesCase { "CodePageCharacters",
+            { code(QString::fromUtf16(u"\u00C9T\u00C9"), QString::fromUtf16(u"pdf\\caf\u00E9.htm")) },
+            { QString::fromUtf16(u"caf\u00E9.pdf, \u00C9T\u00C9") } },
+        LinesCase { "SpaceInCode", { code("A 1", "pdf\\a.htm") },
+            { "!the code \"A 1\" cannot be written: the words of a code file line are separated by spaces" } },
+        LinesCase { "DocumentNoWordGives", { code("A1", "pdf\\a.htm"), code("A2", "pdf\\a.pdf") },
+            { "!the code \"A2\" cannot be written: no code file word gives its document name \"pdf\\a.pdf\"" } },
+        LinesCase { "CodeNotInTheCodePage", { code(QString::fromUtf16(u"\u0416"), "pdf\\a.htm") },
+            { QString::fromUtf16(
+                u"!the code \"\u0416\" cannot be written in the code page WINDOWS-1252 (it has no \"\u0416\")") } },
+        LinesCase { "DocumentNotInTheCodePage", { code("A1", QString::fromUtf16(u"pdf\\\u0416.htm")) },
+            { QString::fromUtf16(
+                u"!the code \"A1\" cannot be written in the code page WINDOWS-1252 (it has no \"\u0416\")") } }),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct DescriptionCase {
@@ -148,26 +148,26 @@ TEST_P(DescriptionLines, AreReadBackByTheLoader)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DescriptionLines,
-    testing::Values(DescriptionCase {"Icd", DescriptionLayout::ICD, "J45.20", "Asthma, mild",
-                        "\"J45.20\",\"Asthma, mild\""},
-        DescriptionCase {"IcdShortCode", DescriptionLayout::ICD, "E11.9", "Meniere's \"flu\"",
-            "\"E11.9 \",\"Meniere's \"flu\"\""},
-        DescriptionCase {"IcdEmpty", DescriptionLayout::ICD, "I10", "", "\"I10   \",\"\""},
-        DescriptionCase {"IcdLeadingSpacesKept", DescriptionLayout::ICD, "I10", "  indented  ",
-            "\"I10   \",\"  indented\""},
-        DescriptionCase {"Other", DescriptionLayout::Other, "89101", "Teaching visit|inhaler",
-            "89101|Teaching visit|inhaler|"},
-        DescriptionCase {"OtherShortCode", DescriptionLayout::Other, "891", QString::fromUtf16(u"Caf\u00E9 \u20AC"),
-            QString::fromUtf16(u"891  |Caf\u00E9 \u20AC|")},
-        DescriptionCase {"IcdCodeTooLong", DescriptionLayout::ICD, "J45.901", "x",
-            "!the code \"J45.901\" cannot be written: a description line holds codes of 6 characters at most"},
-        DescriptionCase {"OtherCodeTooLong", DescriptionLayout::Other, "J45.20", "x",
-            "!the code \"J45.20\" cannot be written: a description line holds codes of 5 characters at most"},
-        DescriptionCase {"LineBreak", DescriptionLayout::Other, "A1", "two\nlines",
-            "!the code \"A1\" cannot be written: its description holds a line break"},
-        DescriptionCase {"NotInTheCodePage", DescriptionLayout::ICD, "A1", QString::fromUtf16(u"\u0416\u0443\u043A"),
+    testing::Values(
+        DescriptionCase { "Icd", DescriptionLayout::ICD, "J45.20", "Asthma, mild", "\"J45.20\",\"Asthma, mild\"" },
+        DescriptionCase {
+            "IcdShortCode", DescriptionLayout::ICD, "E11.9", "Meniere's \"flu\"", "\"E11.9 \",\"Meniere's \"flu\"\"" },
+        DescriptionCase { "IcdEmpty", DescriptionLayout::ICD, "I10", "", "\"I10   \",\"\"" },
+        DescriptionCase {
+            "IcdLeadingSpacesKept", DescriptionLayout::ICD, "I10", "  indented  ", "\"I10   \",\"  indented\"" },
+        DescriptionCase {
+            "Other", DescriptionLayout::Other, "89101", "Teaching visit|inhaler", "89101|Teaching visit|inhaler|" },
+        DescriptionCase { "OtherShortCode", DescriptionLayout::Other, "891", QString::fromUtf16(u"Caf\u00E9 \u20AC"),
+            QString::fromUtf16(u"891  |Caf\u00E9 \u20AC|") },
+        DescriptionCase { "IcdCodeTooLong", DescriptionLayout::ICD, "J45.901", "x",
+            "!the code \"J45.901\" cannot be written: a description line holds codes of 6 characters at most" },
+        DescriptionCase { "OtherCodeTooLong", DescriptionLayout::Other, "J45.20", "x",
+            "!the code \"J45.20\" cannot be written: a description line holds codes of 5 characters at most" },
+        DescriptionCase { "LineBreak", DescriptionLayout::Other, "A1", "two\nlines",
+            "!the code \"A1\" cannot be written: its description holds a line break" },
+        DescriptionCase { "NotInTheCodePage", DescriptionLayout::ICD, "A1", QString::fromUtf16(u"\u0416\u0443\u043A"),
             QString::fromUtf16(
-                u"!the code \"A1\" cannot be written in the code page WINDOWS-1252 (it has no \"\u0416\")")}),
+                u"!the code \"A1\" cannot be written in the code page WINDOWS-1252 (it has no \"\u0416\")") }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
@@ -195,7 +195,7 @@ protected:
         // so runs of one document cross the page boundaries.
         for (int i = kTotal - 1; i >= 0; --i) {
             CodeRecord c = code(QStringLiteral("K%1").arg(i, 5, 10, QChar(u'0')),
-                                QStringLiteral("pdf\\doc%1.htm").arg(i / 3), QStringLiteral("Text %1").arg(i));
+                QStringLiteral("pdf\\doc%1.htm").arg(i / 3), QStringLiteral("Text %1").arg(i));
             c.CodeID = 100 + i;
             h.store.codes.push_back(c);
         }
@@ -216,8 +216,8 @@ TEST_F(CodeExportPaging, PagesThroughTheCodesAndWritesAsItGoes)
     EXPECT_EQ(counts.recordsWritten, kTotal);
     EXPECT_EQ(counts.linesWritten, (kTotal + 2) / 3);
 
-    EXPECT_EQ(h.store.ops(), (std::vector<std::string> {"GetCodingSystem", "SearchCodes", "SearchCodes",
-                                                        "SearchCodes"}));
+    EXPECT_EQ(
+        h.store.ops(), (std::vector<std::string> { "GetCodingSystem", "SearchCodes", "SearchCodes", "SearchCodes" }));
     const auto pages = h.store.callsOf("SearchCodes");
     EXPECT_EQ(pages[0]->codeList.size(), 1u);
     EXPECT_EQ(pages[0]->codeList[0].CodeID, 0);
@@ -259,8 +259,9 @@ TEST_F(CodeExportPaging, DescriptionsInTheOtherLayout)
     EXPECT_EQ(fileBytes(path), "");
     h.store.codes[0].CodingSystemID = 4;
     EXPECT_EQ(exportCodeDescriptions(h.ctx, QStringLiteral("CPT"), path, counts),
-              path + QStringLiteral(": line 1: the code \"K04499\" cannot be written: a description line holds codes "
-                                    "of 5 characters at most. Nothing was written."));
+        path
+            + QStringLiteral(": line 1: the code \"K04499\" cannot be written: a description line holds codes "
+                             "of 5 characters at most. Nothing was written."));
     ASSERT_EQ(exportCodeDescriptions(h.ctx, QStringLiteral("ICD"), path, counts), QString());
     EXPECT_EQ(counts.recordsWritten, 1);
     EXPECT_EQ(fileBytes(path), "\"K04497\",\"Text 4497\"\r\n");
@@ -274,12 +275,12 @@ TEST_F(CodeExportPaging, AFailingPageLeavesTheOldFile)
     h.store.failAfter = 1;
     ExportCounts counts;
     EXPECT_EQ(exportCodes(h.ctx, QStringLiteral("ICD"), path, counts),
-              QStringLiteral("The codes of coding system \"ICD\" could not be read: SearchCodes failed. Nothing was "
-                             "written."));
+        QStringLiteral("The codes of coding system \"ICD\" could not be read: SearchCodes failed. Nothing was "
+                       "written."));
     EXPECT_EQ(fileBytes(path), "old\r\n");
-    EXPECT_EQ(QDir(h.dir.path()).entryList(QDir::Files), QStringList {QStringLiteral("icd.txt")});
+    EXPECT_EQ(QDir(h.dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("icd.txt") });
     EXPECT_EQ(exportCodes(h.ctx, QStringLiteral("NOPE"), path, counts),
-              QStringLiteral("No coding system named \"NOPE\" is in the database; nothing was written."));
+        QStringLiteral("No coding system named \"NOPE\" is in the database; nothing was written."));
 }
 
 } // namespace

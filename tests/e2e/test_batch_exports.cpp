@@ -21,9 +21,9 @@
 namespace {
 
 // Windows-1252 bytes of the characters the generated files use besides ASCII.
-const char* const kWords[] = {"Asthma", "Children's", "Caf\xE9", "\x80 costs", "M\xFCller's", "Diet", "Heart",
-                              "Na\xEFve", "Fl\xFC", "Sk\xE5l", "O'Neil", "Pain", "Vaccines"};
-const char* const kExtensions[] = {"pdf", "doc", "txt"};
+const char* const kWords[] = { "Asthma", "Children's", "Caf\xE9", "\x80 costs", "M\xFCller's", "Diet", "Heart",
+    "Na\xEFve", "Fl\xFC", "Sk\xE5l", "O'Neil", "Pain", "Vaccines" };
+const char* const kExtensions[] = { "pdf", "doc", "txt" };
 
 struct Lcg {
     uint32_t seed;
@@ -39,7 +39,7 @@ struct Lcg {
 // of every shape the reader knows (name.ext, none, "~~", a.b.ext).
 std::string indexFile(int lines)
 {
-    Lcg next {7};
+    Lcg next { 7 };
     std::string out;
     int column = 0;
     for (int i = 0; i < lines; ++i) {
@@ -75,7 +75,7 @@ std::string indexFile(int lines)
 // documents, code-page characters in document names.
 std::string codeFile(int lines, const char* system)
 {
-    Lcg next {11};
+    Lcg next { 11 };
     std::string out;
     for (int i = 0; i < lines; ++i) {
         out += std::string(i % 7 == 0 ? "caf\xE9" : "doc") + std::to_string(i) + "." + kExtensions[next(3)] + ",";
@@ -112,7 +112,7 @@ struct BatchExports : ::testing::Test {
         db = dir.filePath(QStringLiteral("velk.db"));
         folder = dir.path() + u'/';
         write(QStringLiteral("seed.txt"), "Seed\r\n");
-        ASSERT_EQ(run({"topic", "create", "SEED", "SD", folder, "seed.txt"}).exitCode, 0);
+        ASSERT_EQ(run({ "topic", "create", "SEED", "SD", folder, "seed.txt" }).exitCode, 0);
         SqliteReader admin(db.toStdString());
         ASSERT_TRUE(admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD'), ('CPT'), ('X2')"))
             << admin.error();
@@ -135,7 +135,7 @@ struct BatchExports : ::testing::Test {
 
     BatchResult run(const QStringList& words, const QString& database = QString()) const
     {
-        return runVelkindex(QStringList {database.isEmpty() ? db : database} + words);
+        return runVelkindex(QStringList { database.isEmpty() ? db : database } + words);
     }
 
     // The topics of a module in TopicID order, each as parent position (0 at
@@ -147,7 +147,7 @@ struct BatchExports : ::testing::Test {
         const auto rows = reader.table("SELECT t.TopicID, t.ParentID, t.HasChild, t.PatEdDocument, t.Description "
                                        "FROM topics t JOIN modules m USING (ModuleID) WHERE m.ModuleName = ?1 "
                                        "ORDER BY t.TopicID",
-            {module});
+            { module });
         std::map<std::string, size_t> position;
         std::vector<std::string> out;
         for (const auto& row : rows) {
@@ -171,25 +171,25 @@ struct BatchExports : ::testing::Test {
 
     QStringList leftovers() const
     {
-        return QDir(dir.path()).entryList({QStringLiteral("*.tmp-*")}, QDir::Files | QDir::Hidden);
+        return QDir(dir.path()).entryList({ QStringLiteral("*.tmp-*") }, QDir::Files | QDir::Hidden);
     }
 };
 
 TEST_F(BatchExports, LargeIndexComesBackAsTheSameTree)
 {
     write(QStringLiteral("big.txt"), indexFile(4000));
-    BatchResult r = run({"topic", "create", "ADULT", "ADU", folder, "big.txt"});
+    BatchResult r = run({ "topic", "create", "ADULT", "ADU", folder, "big.txt" });
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
     const std::vector<std::string> original = tree("ADULT");
     ASSERT_EQ(original.size(), 4000u);
     ASSERT_GT(std::count_if(original.begin(), original.end(), [](const std::string& t) { return t[0] != '0'; }), 2000);
 
-    r = run({"topic", "export", "ADULT", folder, "out.txt"});
+    r = run({ "topic", "export", "ADULT", folder, "out.txt" });
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
     EXPECT_EQ(r.out, QStringLiteral("topic export ADULT: 4,000 topics written to %1out.txt\n").arg(folder));
     EXPECT_EQ(r.err, QString());
 
-    r = run({"topic", "create", "COPY", "ADU", folder, "out.txt"});
+    r = run({ "topic", "create", "COPY", "ADU", folder, "out.txt" });
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
     EXPECT_EQ(tree("COPY"), original);
 
@@ -199,7 +199,7 @@ TEST_F(BatchExports, LargeIndexComesBackAsTheSameTree)
     EXPECT_NE(exported.find("Children's"), std::string::npos);
     EXPECT_EQ(std::count(exported.begin(), exported.end(), '\n'), 4000);
     EXPECT_EQ(std::count(exported.begin(), exported.end(), '\r'), 4000);
-    ASSERT_EQ(run({"topic", "export", "COPY", folder, "again.txt"}).exitCode, 0);
+    ASSERT_EQ(run({ "topic", "export", "COPY", folder, "again.txt" }).exitCode, 0);
     EXPECT_EQ(bytes(QStringLiteral("again.txt")), exported);
     EXPECT_TRUE(leftovers().isEmpty());
 }
@@ -207,8 +207,8 @@ TEST_F(BatchExports, LargeIndexComesBackAsTheSameTree)
 TEST_F(BatchExports, ExampleIndexIsWrittenAsItWasRead)
 {
     const QString examples = QStringLiteral(VELK_SOURCE_DIR "/examples/");
-    ASSERT_EQ(run({"topic", "create", "ADULT", "ADU", examples, "adult-index.txt"}).exitCode, 0);
-    ASSERT_EQ(run({"topic", "export", "ADULT", folder, "adult.txt"}).exitCode, 0);
+    ASSERT_EQ(run({ "topic", "create", "ADULT", "ADU", examples, "adult-index.txt" }).exitCode, 0);
+    ASSERT_EQ(run({ "topic", "export", "ADULT", folder, "adult.txt" }).exitCode, 0);
     QFile example(examples + QStringLiteral("adult-index.txt"));
     ASSERT_TRUE(example.open(QIODevice::ReadOnly));
     // The example has CR LF ends and two spaces of indentation a level.
@@ -221,37 +221,37 @@ TEST_F(BatchExports, CodesAndDescriptionsComeBackIntoAnotherDatabase)
     write(QStringLiteral("cpt.txt"), codeFile(800, "C"));
     write(QStringLiteral("icd-desc.txt"), descriptionFile(4500, "I", true));
     write(QStringLiteral("cpt-desc.txt"), descriptionFile(2400, "C", false));
-    ASSERT_EQ(run({"code", "create", "ICD", folder, "icd.txt"}).exitCode, 0);
-    ASSERT_EQ(run({"code", "create", "CPT", folder, "cpt.txt"}).exitCode, 0);
-    ASSERT_EQ(run({"code", "description", "ICD", folder, "icd-desc.txt"}).exitCode, 0);
-    ASSERT_EQ(run({"code", "description", "CPT", folder, "cpt-desc.txt"}).exitCode, 0);
+    ASSERT_EQ(run({ "code", "create", "ICD", folder, "icd.txt" }).exitCode, 0);
+    ASSERT_EQ(run({ "code", "create", "CPT", folder, "cpt.txt" }).exitCode, 0);
+    ASSERT_EQ(run({ "code", "description", "ICD", folder, "icd-desc.txt" }).exitCode, 0);
+    ASSERT_EQ(run({ "code", "description", "CPT", folder, "cpt-desc.txt" }).exitCode, 0);
     const auto icd = codes(db, "ICD");
     const auto cpt = codes(db, "CPT");
     ASSERT_GT(icd.size(), 6000u);
 
-    BatchResult r = run({"code", "export", "ICD", folder, "icd-out.txt"});
+    BatchResult r = run({ "code", "export", "ICD", folder, "icd-out.txt" });
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
-    EXPECT_TRUE(r.out.startsWith(QStringLiteral("code export ICD: %1 codes written to %2icd-out.txt in ")
-                                     .arg(QLocale(QLocale::English).toString(static_cast<qlonglong>(icd.size())),
-                                         folder)))
+    EXPECT_TRUE(
+        r.out.startsWith(QStringLiteral("code export ICD: %1 codes written to %2icd-out.txt in ")
+                             .arg(QLocale(QLocale::English).toString(static_cast<qlonglong>(icd.size())), folder)))
         << qPrintable(r.out);
-    ASSERT_EQ(run({"code", "export", "CPT", folder, "cpt-out.txt"}).exitCode, 0);
-    r = run({"code", "export-descriptions", "ICD", folder, "icd-desc-out.txt"});
+    ASSERT_EQ(run({ "code", "export", "CPT", folder, "cpt-out.txt" }).exitCode, 0);
+    r = run({ "code", "export-descriptions", "ICD", folder, "icd-desc-out.txt" });
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("code export-descriptions ICD: "))) << qPrintable(r.out);
-    ASSERT_EQ(run({"code", "export-descriptions", "CPT", folder, "cpt-desc-out.txt"}).exitCode, 0);
+    ASSERT_EQ(run({ "code", "export-descriptions", "CPT", folder, "cpt-desc-out.txt" }).exitCode, 0);
 
     // A second database with the same coding systems, loaded from the exports.
     const QString other = dir.filePath(QStringLiteral("other.db"));
-    ASSERT_EQ(run({"topic", "create", "SEED", "SD", folder, "seed.txt"}, other).exitCode, 0);
+    ASSERT_EQ(run({ "topic", "create", "SEED", "SD", folder, "seed.txt" }, other).exitCode, 0);
     {
         SqliteReader admin(other.toStdString());
         ASSERT_TRUE(admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('CPT'), ('ICD')"));
     }
-    for (const QStringList& words :
-         {QStringList {"code", "create", "ICD", folder, "icd-out.txt"}, {"code", "create", "CPT", folder, "cpt-out.txt"},
-             {"code", "description", "ICD", folder, "icd-desc-out.txt"},
-             {"code", "description", "CPT", folder, "cpt-desc-out.txt"}}) {
+    for (const QStringList& words : { QStringList { "code", "create", "ICD", folder, "icd-out.txt" },
+             { "code", "create", "CPT", folder, "cpt-out.txt" },
+             { "code", "description", "ICD", folder, "icd-desc-out.txt" },
+             { "code", "description", "CPT", folder, "cpt-desc-out.txt" } }) {
         r = run(words, other);
         ASSERT_EQ(r.exitCode, 0) << qPrintable(words.join(u' ')) << ": " << qPrintable(r.err);
     }
@@ -261,9 +261,11 @@ TEST_F(BatchExports, CodesAndDescriptionsComeBackIntoAnotherDatabase)
     // The files are in the code page, with CR LF, in the loaders' layouts.
     const std::string codeBytes = bytes(QStringLiteral("icd-out.txt"));
     // Code order: I0 first, stored for two documents of the file.
-    EXPECT_TRUE(codeBytes.starts_with("caf\xE9" "0.txt, I0\r\ndoc641.pdf, I0\r\n")) << codeBytes.substr(0, 40);
-    EXPECT_EQ(std::count(codeBytes.begin(), codeBytes.end(), '\n'),
-              std::count(codeBytes.begin(), codeBytes.end(), '\r'));
+    EXPECT_TRUE(codeBytes.starts_with("caf\xE9"
+                                      "0.txt, I0\r\ndoc641.pdf, I0\r\n"))
+        << codeBytes.substr(0, 40);
+    EXPECT_EQ(
+        std::count(codeBytes.begin(), codeBytes.end(), '\n'), std::count(codeBytes.begin(), codeBytes.end(), '\r'));
     const std::string icdDesc = bytes(QStringLiteral("icd-desc-out.txt"));
     EXPECT_TRUE(icdDesc.starts_with("\"I0    \",\"Asthma \"0\" M\xFCller's\"\r\n")) << icdDesc.substr(0, 40);
     const std::string cptDesc = bytes(QStringLiteral("cpt-desc-out.txt"));
@@ -274,12 +276,12 @@ TEST_F(BatchExports, CodesAndDescriptionsComeBackIntoAnotherDatabase)
 TEST_F(BatchExports, EmptyModuleAndEmptySystemGiveEmptyFiles)
 {
     write(QStringLiteral("empty.txt"), "");
-    ASSERT_EQ(run({"topic", "create", "EMPTY", "E", folder, "empty.txt"}).exitCode, 0);
-    BatchResult r = run({"topic", "export", "EMPTY", folder, "e.txt"});
+    ASSERT_EQ(run({ "topic", "create", "EMPTY", "E", folder, "empty.txt" }).exitCode, 0);
+    BatchResult r = run({ "topic", "export", "EMPTY", folder, "e.txt" });
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
     EXPECT_EQ(r.out, QStringLiteral("topic export EMPTY: 0 topics written to %1e.txt\n").arg(folder));
     EXPECT_EQ(bytes(QStringLiteral("e.txt")), "");
-    r = run({"code", "export", "X2", folder, "x.txt"});
+    r = run({ "code", "export", "X2", folder, "x.txt" });
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
     EXPECT_EQ(r.out, QStringLiteral("code export X2: 0 codes written to %1x.txt in 0 lines\n").arg(folder));
     EXPECT_EQ(bytes(QStringLiteral("x.txt")), "");
@@ -335,36 +337,35 @@ const char* const kCodes = "INSERT INTO codes (Code, CodingSystemID, CodeFlag, D
                            "CodingSystemName = 'ICD';";
 
 INSTANTIATE_TEST_SUITE_P(Cases, BatchExportFailure,
-    ::testing::Values(
-        FailureCase {"UnknownModule", "", {"topic", "export", "NOPE", "@", "out.txt"},
-            "velkindex: No module named \"NOPE\" is in the database; nothing was written."},
-        FailureCase {"UnknownCodingSystem", "", {"code", "export", "NOPE", "@", "out.txt"},
-            "velkindex: No coding system named \"NOPE\" is in the database; nothing was written."},
-        FailureCase {"UnknownSystemForDescriptions", "", {"code", "export-descriptions", "NOPE", "@", "out.txt"},
-            "velkindex: No coding system named \"NOPE\" is in the database; nothing was written."},
-        FailureCase {"NoName", "", {"topic", "export"}, "velkindex: No module name was given on the command line."},
-        FailureCase {"NoFile", "", {"code", "export", "ICD"},
+    ::testing::Values(FailureCase { "UnknownModule", "", { "topic", "export", "NOPE", "@", "out.txt" },
+                          "velkindex: No module named \"NOPE\" is in the database; nothing was written." },
+        FailureCase { "UnknownCodingSystem", "", { "code", "export", "NOPE", "@", "out.txt" },
+            "velkindex: No coding system named \"NOPE\" is in the database; nothing was written." },
+        FailureCase { "UnknownSystemForDescriptions", "", { "code", "export-descriptions", "NOPE", "@", "out.txt" },
+            "velkindex: No coding system named \"NOPE\" is in the database; nothing was written." },
+        FailureCase { "NoName", "", { "topic", "export" }, "velkindex: No module name was given on the command line." },
+        FailureCase { "NoFile", "", { "code", "export", "ICD" },
             "velkindex: No output file was named on the command line. Give the file's folder and name after the "
-            "name."},
-        FailureCase {"MissingFolder", "", {"topic", "export", "SEED", "@", "no/out.txt"},
-            "velkindex: @no/out.txt cannot be written: No such file or directory. Nothing was written."},
-        FailureCase {"FileIsAFolder", "", {"code", "export", "ICD", "@", "sub"},
-            "velkindex: @sub could not be written: Is a directory. Nothing was written."},
-        FailureCase {"TopicNotInTheCodePage", kRussian, {"topic", "export", "RUS", "@", "out.txt"},
+            "name." },
+        FailureCase { "MissingFolder", "", { "topic", "export", "SEED", "@", "no/out.txt" },
+            "velkindex: @no/out.txt cannot be written: No such file or directory. Nothing was written." },
+        FailureCase { "FileIsAFolder", "", { "code", "export", "ICD", "@", "sub" },
+            "velkindex: @sub could not be written: Is a directory. Nothing was written." },
+        FailureCase { "TopicNotInTheCodePage", kRussian, { "topic", "export", "RUS", "@", "out.txt" },
             QString::fromUtf8("velkindex: @out.txt: line 2: the topic \"Жук\" cannot be written in the code page "
-                              "WINDOWS-1252 (it has no \"Ж\"). Nothing was written.")},
-        FailureCase {"TildeInATopic", kTilde, {"topic", "export", "TIL", "@", "out.txt"},
+                              "WINDOWS-1252 (it has no \"Ж\"). Nothing was written.") },
+        FailureCase { "TildeInATopic", kTilde, { "topic", "export", "TIL", "@", "out.txt" },
             "velkindex: @out.txt: line 1: the topic \"A~B\" cannot be written: its description holds a \"~\". "
-            "Nothing was written."},
-        FailureCase {"CodeNotInTheCodePage", kCodes, {"code", "export", "CPT", "@", "out.txt"},
+            "Nothing was written." },
+        FailureCase { "CodeNotInTheCodePage", kCodes, { "code", "export", "CPT", "@", "out.txt" },
             QString::fromUtf8("velkindex: @out.txt: line 2: the code \"BЖ\" cannot be written in the code page "
-                              "WINDOWS-1252 (it has no \"Ж\"). Nothing was written.")},
-        FailureCase {"CodeTooLongForItsLayout", kCodes, {"code", "export-descriptions", "ICD", "@", "out.txt"},
+                              "WINDOWS-1252 (it has no \"Ж\"). Nothing was written.") },
+        FailureCase { "CodeTooLongForItsLayout", kCodes, { "code", "export-descriptions", "ICD", "@", "out.txt" },
             "velkindex: @out.txt: line 1: the code \"LONGER1\" cannot be written: a description line holds codes "
-            "of 6 characters at most. Nothing was written."},
-        FailureCase {"NameNotInTheCodePage", "", {"topic", "export", QString::fromUtf8("Жук"), "@", "out.txt"},
+            "of 6 characters at most. Nothing was written." },
+        FailureCase { "NameNotInTheCodePage", "", { "topic", "export", QString::fromUtf8("Жук"), "@", "out.txt" },
             QString::fromUtf8("velkindex: The module name \"Жук\" cannot be represented in the code page "
-                              "WINDOWS-1252 (it has no \"Ж\"); nothing was changed.")}),
+                              "WINDOWS-1252 (it has no \"Ж\"); nothing was changed.") }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -94,7 +94,7 @@ TEST(OutputTextFile, ReplacesAnExistingFileWholeAndKeepsItsMode)
     ASSERT_TRUE(out.commit());
     EXPECT_EQ(bytesOf(path), "new\r\n");
     EXPECT_EQ(QFile::permissions(path) & (QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther),
-              QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
+        QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
 }
 
 TEST(OutputTextFile, AFileNotCommittedLeavesTheOldOneAndNoTemporary)
@@ -141,12 +141,13 @@ TEST_P(OutputTextFileFailure, SaysWhyAndLeavesNothing)
     }
     EXPECT_EQ(error, path + QString::fromUtf8(GetParam().expected));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList {QStringLiteral("folder")});
+        QStringList { QStringLiteral("folder") });
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OutputTextFileFailure,
-    ::testing::Values(FailureCase {"MissingFolder", "no/such/out.txt", " cannot be written: No such file or directory"},
-        FailureCase {"TargetIsAFolder", "folder", " could not be written: Is a directory"}),
+    ::testing::Values(
+        FailureCase { "MissingFolder", "no/such/out.txt", " cannot be written: No such file or directory" },
+        FailureCase { "TargetIsAFolder", "folder", " could not be written: Is a directory" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OutputTextFile, AFileThatWouldReadBackAsUtf8IsRefused)
@@ -161,8 +162,10 @@ TEST(OutputTextFile, AFileThatWouldReadBackAsUtf8IsRefused)
     out.writeLine(QString::fromUtf16(u"Caf\u00C3\u00A9"));
     QString error;
     EXPECT_FALSE(out.commit(&error));
-    EXPECT_EQ(error, path + QStringLiteral(" could not be written: its bytes in the code page WINDOWS-1252 would be "
-                                           "read back as UTF-8"));
+    EXPECT_EQ(error,
+        path
+            + QStringLiteral(" could not be written: its bytes in the code page WINDOWS-1252 would be "
+                             "read back as UTF-8"));
     EXPECT_EQ(bytesOf(path), "before\r\n");
 
     // One byte that is no UTF-8 anywhere in the file makes it ANSI again.
@@ -188,11 +191,11 @@ TEST_P(MissingCharacter, IsTheFirstCharacterWithoutAByte)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MissingCharacter,
-    ::testing::Values(MissingCase {"Ascii", QStringLiteral("Asthma~a.pdf~"), QString()},
-        MissingCase {"Latin", QString::fromUtf16(u"Caf\u00E9 \u20AC \u0160"), QString()},
-        MissingCase {"Cyrillic", QString::fromUtf16(u"a\u0416\u0443\u043A"), QString::fromUtf16(u"\u0416")},
-        MissingCase {"BeyondTheBasicPlane", QString::fromUtf16(u"x\U0001F600y"), QString::fromUtf16(u"\U0001F600")},
-        MissingCase {"Empty", QString(), QString()}),
+    ::testing::Values(MissingCase { "Ascii", QStringLiteral("Asthma~a.pdf~"), QString() },
+        MissingCase { "Latin", QString::fromUtf16(u"Caf\u00E9 \u20AC \u0160"), QString() },
+        MissingCase { "Cyrillic", QString::fromUtf16(u"a\u0416\u0443\u043A"), QString::fromUtf16(u"\u0416") },
+        MissingCase { "BeyondTheBasicPlane", QString::fromUtf16(u"x\U0001F600y"), QString::fromUtf16(u"\U0001F600") },
+        MissingCase { "Empty", QString(), QString() }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -37,17 +37,15 @@ TEST_P(FieldForDirectoryForm, GivesTheFormBackThroughTheReader)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FieldForDirectoryForm,
-    ::testing::Values(FormCase {"NameAndExtension", "pdf\\asthma.htm", true, "asthma.pdf"},
-        FormCase {"BareHtm", "htm", true, ""}, // an empty field, or one without a dot
-        FormCase {"NoExtension", "\\abc.htm", true, "abc."},
-        FormCase {"NoName", "pdf\\.htm", true, ".pdf"},
-        FormCase {"BackslashInName", "b\\c\\a.htm", true, "c\\a.b"},
-        FormCase {"TwoDotsInTheField", "b.htm", true, "b.b.htm"}, // from a.b.pdf
-        FormCase {"SpacesKept", "pdf \\ asthma.htm", true, " asthma.pdf "},
-        FormCase {"CodePage", QString::fromUtf16(u"pdf\\caf\u00E9.htm"), true, QString::fromUtf16(u"caf\u00E9.pdf")},
-        FormCase {"NotHtm", "pdf\\asthma.pdf", false, ""},
-        FormCase {"TwoDots", "pdf\\a.b.htm", false, ""},
-        FormCase {"CutShort", "pdf\\a_very_long_name_cut_at_fifty_characters_by_th", false, ""}),
+    ::testing::Values(FormCase { "NameAndExtension", "pdf\\asthma.htm", true, "asthma.pdf" },
+        FormCase { "BareHtm", "htm", true, "" }, // an empty field, or one without a dot
+        FormCase { "NoExtension", "\\abc.htm", true, "abc." }, FormCase { "NoName", "pdf\\.htm", true, ".pdf" },
+        FormCase { "BackslashInName", "b\\c\\a.htm", true, "c\\a.b" },
+        FormCase { "TwoDotsInTheField", "b.htm", true, "b.b.htm" }, // from a.b.pdf
+        FormCase { "SpacesKept", "pdf \\ asthma.htm", true, " asthma.pdf " },
+        FormCase { "CodePage", QString::fromUtf16(u"pdf\\caf\u00E9.htm"), true, QString::fromUtf16(u"caf\u00E9.pdf") },
+        FormCase { "NotHtm", "pdf\\asthma.pdf", false, "" }, FormCase { "TwoDots", "pdf\\a.b.htm", false, "" },
+        FormCase { "CutShort", "pdf\\a_very_long_name_cut_at_fifty_characters_by_th", false, "" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct StoredCase {
@@ -71,16 +69,16 @@ TEST_P(FieldForStoredDocument, GivesTheNameBackThroughReaderAndComposition)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FieldForStoredDocument,
-    ::testing::Values(StoredCase {"Plain", "ADU", "ADU_asthma_pdf.htm", true, "asthma.pdf"},
-        StoredCase {"UnderscoreInName", "ADU", "ADU_my_doc_pdf.htm", true, "my_doc.pdf"},
-        StoredCase {"NoDirectory", "ADU", "ADU_b_.htm", true, "b."}, // from a.b.pdf or b.
-        StoredCase {"EmptyPrefix", "", "_asthma_pdf.htm", true, "asthma.pdf"},
-        StoredCase {"ApostropheInName", "ADU", "ADU_o'neil_doc.htm", true, "o'neil.doc"},
-        StoredCase {"BackslashInName", "ADU", "ADU_c\\a_b.htm", true, "c\\a.b"},
-        StoredCase {"OtherPrefix", "ADU", "CHI_asthma_pdf.htm", false, ""},
-        StoredCase {"DirectoryForm", "ADU", "pdf\\asthma.htm", false, ""},
-        StoredCase {"NoJoin", "ADU", "ADU_asthma.htm", false, ""},
-        StoredCase {"NoName", "ADU", "ADU__pdf.htm", false, ""}),
+    ::testing::Values(StoredCase { "Plain", "ADU", "ADU_asthma_pdf.htm", true, "asthma.pdf" },
+        StoredCase { "UnderscoreInName", "ADU", "ADU_my_doc_pdf.htm", true, "my_doc.pdf" },
+        StoredCase { "NoDirectory", "ADU", "ADU_b_.htm", true, "b." }, // from a.b.pdf or b.
+        StoredCase { "EmptyPrefix", "", "_asthma_pdf.htm", true, "asthma.pdf" },
+        StoredCase { "ApostropheInName", "ADU", "ADU_o'neil_doc.htm", true, "o'neil.doc" },
+        StoredCase { "BackslashInName", "ADU", "ADU_c\\a_b.htm", true, "c\\a.b" },
+        StoredCase { "OtherPrefix", "ADU", "CHI_asthma_pdf.htm", false, "" },
+        StoredCase { "DirectoryForm", "ADU", "pdf\\asthma.htm", false, "" },
+        StoredCase { "NoJoin", "ADU", "ADU_asthma.htm", false, "" },
+        StoredCase { "NoName", "ADU", "ADU__pdf.htm", false, "" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TopicRecord topic(int32_t id, int32_t parent, const QString& description, const QString& document)
@@ -120,53 +118,52 @@ TEST_P(IndexOutlineLines, AreTheIndexFileOfTheTree)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, IndexOutlineLines,
-    ::testing::Values(
-        OutlineCase {"TheExampleFile",
-            {topic(100, 0, "Adult Health", ""), topic(101, 100, "Asthma ", "ADU_asthma_pdf.htm"),
-                topic(102, 100, "Diabetes ", "ADU_diabetes_doc.htm"), topic(103, 102, "Insulin ", "ADU_insulin_pdf.htm"),
-                topic(104, 0, "Child Health ", "")},
-            {"Adult Health", "  Asthma~asthma.pdf~", "  Diabetes~diabetes.doc~", "    Insulin~insulin.pdf~",
-                "Child Health"}},
-        OutlineCase {"FirstTopicInDirectoryForm",
-            {topic(1, 0, "Top", "pdf\\top.htm"), topic(2, 1, "Child's ", "ADU_kid_doc.htm")},
-            {"Top~top.pdf~", "  Child's~kid.doc~"}},
-        OutlineCase {"BlankTopicsKeepTheirLevel",
-            {topic(1, 0, "", ""), topic(2, 1, "", ""), topic(3, 2, "", ""), topic(4, 0, "", "")},
-            {"", "  ", "    ", ""}},
-        OutlineCase {"EmptyFieldAndNoDocument",
-            {topic(1, 0, "A", "htm"), topic(2, 0, "B ", ""), topic(3, 0, " ", "ADU_x_pdf.htm")},
-            {"A~~", "B", "~x.pdf~"}},
-        OutlineCase {"UpOneLevelAndBackToTheTop",
-            {topic(1, 0, "L1", ""), topic(2, 1, "L2", ""), topic(3, 2, "L3", ""), topic(4, 1, "L2b", ""),
-                topic(5, 4, "L3b", ""), topic(6, 0, "Top", "")},
-            {"L1", "  L2", "    L3", "  L2b", "    L3b", "Top"}},
-        OutlineCase {"TenthLevelSiblings",
-            {topic(1, 0, "d1", ""), topic(2, 1, "d2", ""), topic(3, 2, "d3", ""), topic(4, 3, "d4", ""),
+    ::testing::Values(OutlineCase { "TheExampleFile",
+                          { topic(100, 0, "Adult Health", ""), topic(101, 100, "Asthma ", "ADU_asthma_pdf.htm"),
+                              topic(102, 100, "Diabetes ", "ADU_diabetes_doc.htm"),
+                              topic(103, 102, "Insulin ", "ADU_insulin_pdf.htm"), topic(104, 0, "Child Health ", "") },
+                          { "Adult Health", "  Asthma~asthma.pdf~", "  Diabetes~diabetes.doc~",
+                              "    Insulin~insulin.pdf~", "Child Health" } },
+        OutlineCase { "FirstTopicInDirectoryForm",
+            { topic(1, 0, "Top", "pdf\\top.htm"), topic(2, 1, "Child's ", "ADU_kid_doc.htm") },
+            { "Top~top.pdf~", "  Child's~kid.doc~" } },
+        OutlineCase { "BlankTopicsKeepTheirLevel",
+            { topic(1, 0, "", ""), topic(2, 1, "", ""), topic(3, 2, "", ""), topic(4, 0, "", "") },
+            { "", "  ", "    ", "" } },
+        OutlineCase { "EmptyFieldAndNoDocument",
+            { topic(1, 0, "A", "htm"), topic(2, 0, "B ", ""), topic(3, 0, " ", "ADU_x_pdf.htm") },
+            { "A~~", "B", "~x.pdf~" } },
+        OutlineCase { "UpOneLevelAndBackToTheTop",
+            { topic(1, 0, "L1", ""), topic(2, 1, "L2", ""), topic(3, 2, "L3", ""), topic(4, 1, "L2b", ""),
+                topic(5, 4, "L3b", ""), topic(6, 0, "Top", "") },
+            { "L1", "  L2", "    L3", "  L2b", "    L3b", "Top" } },
+        OutlineCase { "TenthLevelSiblings",
+            { topic(1, 0, "d1", ""), topic(2, 1, "d2", ""), topic(3, 2, "d3", ""), topic(4, 3, "d4", ""),
                 topic(5, 4, "d5", ""), topic(6, 5, "d6", ""), topic(7, 6, "d7", ""), topic(8, 7, "d8", ""),
-                topic(9, 8, "d9", ""), topic(10, 9, "d10", ""), topic(11, 9, "d10b", "")},
-            {"d1", "  d2", "    d3", "      d4", "        d5", "          d6", "            d7", "              d8",
-                "                d9", "                  d10", "                  d10b"}},
-        OutlineCase {"UpTwoLevelsCannotBeIndented",
-            {topic(1, 0, "L1", ""), topic(2, 1, "L2", ""), topic(3, 2, "L3", ""), topic(4, 3, "L4", ""),
-                topic(5, 2, "L3b", ""), topic(6, 1, "L2b", ""), topic(7, 1, "L2c", ""), topic(8, 2, "Late", "")},
-            {"L1", "  L2", "    L3", "      L4", "    L3b", "  L2b", "  L2c",
+                topic(9, 8, "d9", ""), topic(10, 9, "d10", ""), topic(11, 9, "d10b", "") },
+            { "d1", "  d2", "    d3", "      d4", "        d5", "          d6", "            d7", "              d8",
+                "                d9", "                  d10", "                  d10b" } },
+        OutlineCase { "UpTwoLevelsCannotBeIndented",
+            { topic(1, 0, "L1", ""), topic(2, 1, "L2", ""), topic(3, 2, "L3", ""), topic(4, 3, "L4", ""),
+                topic(5, 2, "L3b", ""), topic(6, 1, "L2b", ""), topic(7, 1, "L2c", ""), topic(8, 2, "Late", "") },
+            { "L1", "  L2", "    L3", "      L4", "    L3b", "  L2b", "  L2c",
                 "!the topic \"Late\" is not where the indentation of an index file can place it (its parent is "
-                "number 2)"}},
-        OutlineCase {"FirstTopicWithAParent", {topic(5, 4, "Orphan", "")},
-            {"!the topic \"Orphan\" is not where the indentation of an index file can place it (its parent is "
-             "number 4)"}},
-        OutlineCase {"TildeInDescription", {topic(1, 0, "A~B", "")},
-            {"!the topic \"A~B\" cannot be written: its description holds a \"~\""}},
-        OutlineCase {"LineBreakInDescription", {topic(1, 0, "A\rB", "")},
-            {"!the topic \"A\rB\" cannot be written: its description holds a line break"}},
-        OutlineCase {"DocumentOfAnotherModule", {topic(1, 0, "A", ""), topic(2, 0, "B", "CHI_b_pdf.htm")},
-            {"A", "!the topic \"B\" cannot be written: no index line gives its document name \"CHI_b_pdf.htm\""}},
-        OutlineCase {"NoDescriptionNamedByNumber", {topic(1, 0, "", "pdf\\a.pdf")},
-            {"!the topic number 1 (without description) cannot be written: no index line gives its document name "
-             "\"pdf\\a.pdf\""}},
-        OutlineCase {"NotInTheCodePage", {topic(1, 0, QString::fromUtf16(u"\u0416\u0443\u043A"), "")},
-            {QString::fromUtf16(u"!the topic \"\u0416\u0443\u043A\" cannot be written in the code page WINDOWS-1252 "
-                                u"(it has no \"\u0416\")")}}),
+                "number 2)" } },
+        OutlineCase { "FirstTopicWithAParent", { topic(5, 4, "Orphan", "") },
+            { "!the topic \"Orphan\" is not where the indentation of an index file can place it (its parent is "
+              "number 4)" } },
+        OutlineCase { "TildeInDescription", { topic(1, 0, "A~B", "") },
+            { "!the topic \"A~B\" cannot be written: its description holds a \"~\"" } },
+        OutlineCase { "LineBreakInDescription", { topic(1, 0, "A\rB", "") },
+            { "!the topic \"A\rB\" cannot be written: its description holds a line break" } },
+        OutlineCase { "DocumentOfAnotherModule", { topic(1, 0, "A", ""), topic(2, 0, "B", "CHI_b_pdf.htm") },
+            { "A", "!the topic \"B\" cannot be written: no index line gives its document name \"CHI_b_pdf.htm\"" } },
+        OutlineCase { "NoDescriptionNamedByNumber", { topic(1, 0, "", "pdf\\a.pdf") },
+            { "!the topic number 1 (without description) cannot be written: no index line gives its document name "
+              "\"pdf\\a.pdf\"" } },
+        OutlineCase { "NotInTheCodePage", { topic(1, 0, QString::fromUtf16(u"\u0416\u0443\u043A"), "") },
+            { QString::fromUtf16(u"!the topic \"\u0416\u0443\u043A\" cannot be written in the code page WINDOWS-1252 "
+                                 u"(it has no \"\u0416\")") } }),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A tree the builder makes, put through lineFor and read back the way the
@@ -182,7 +179,7 @@ TEST(IndexOutline, LinesReadBackIntoTheSameTree)
         return (seed >> 16) % range;
     };
     int depth = 0;
-    const QString shapes[] = {"pdf\\doc%1.htm", "htm", "", "\\n%1.htm", "b%1.htm"};
+    const QString shapes[] = { "pdf\\doc%1.htm", "htm", "", "\\n%1.htm", "b%1.htm" };
     for (int32_t id = 1; id <= 3000; ++id) {
         const uint32_t move = next(8);
         if (depth == 0 || move == 0)
@@ -196,8 +193,7 @@ TEST(IndexOutline, LinesReadBackIntoTheSameTree)
         QString form = shapes[next(5)];
         form = form.contains(u'%') ? form.arg(id) : form;
         const QString stored = topics.empty() ? form : composeStoredDocument(prefix, form);
-        topics.push_back(
-            topic(id, depth == 1 ? 0 : atDepth[static_cast<size_t>(depth - 1)], description, stored));
+        topics.push_back(topic(id, depth == 1 ? 0 : atDepth[static_cast<size_t>(depth - 1)], description, stored));
     }
 
     IndexOutline outline(prefix);
@@ -243,14 +239,14 @@ TEST(ExportTopicIndex, WritesTheModulesTopicsInTheCodePage)
     TopicFixture f;
     f.addModule(7, QStringLiteral("ADULT"), QStringLiteral("ADU"));
     f.addModule(8, QStringLiteral("CHILD"), QStringLiteral("CHI"));
-    f.store.topics = {topic(12, 0, QString::fromUtf16(u"Caf\u00E9"), "pdf\\caf\u00E9.htm"),
-                      topic(14, 12, "Children's ", "ADU_kids_doc.htm"), topic(13, 12, "Other module", "")};
+    f.store.topics = { topic(12, 0, QString::fromUtf16(u"Caf\u00E9"), "pdf\\caf\u00E9.htm"),
+        topic(14, 12, "Children's ", "ADU_kids_doc.htm"), topic(13, 12, "Other module", "") };
     f.store.topics[2].ModuleID = 8;
     const QString path = f.dir.filePath(QStringLiteral("adult.txt"));
     ExportCounts counts;
     ASSERT_EQ(exportTopicIndex(f.ctx, QStringLiteral("ADULT"), path, counts), QString());
     EXPECT_EQ(counts.recordsWritten, 2);
-    EXPECT_EQ(f.store.ops(), (std::vector<std::string> {"GetModule", "GetTopics"}));
+    EXPECT_EQ(f.store.ops(), (std::vector<std::string> { "GetModule", "GetTopics" }));
     const auto lists = f.store.callsOf("GetTopics");
     ASSERT_EQ(lists[0]->topicList.size(), 1u);
     EXPECT_EQ(lists[0]->topicList[0].ModuleID, 7);
@@ -261,21 +257,22 @@ TEST(ExportTopicIndex, RefusesAndKeepsTheOldFile)
 {
     TopicFixture f;
     f.addModule(7, QStringLiteral("ADULT"), QStringLiteral("ADU"));
-    f.store.topics = {topic(1, 0, "Fine", ""), topic(2, 0, "Bad~", "")};
+    f.store.topics = { topic(1, 0, "Fine", ""), topic(2, 0, "Bad~", "") };
     const QString path = f.dir.filePath(QStringLiteral("adult.txt"));
     ASSERT_TRUE(writeBytes(path, "old\r\n"));
     ExportCounts counts;
     EXPECT_EQ(exportTopicIndex(f.ctx, QStringLiteral("ADULT"), path, counts),
-              path + QStringLiteral(": line 2: the topic \"Bad~\" cannot be written: its description holds a \"~\". "
-                                    "Nothing was written."));
+        path
+            + QStringLiteral(": line 2: the topic \"Bad~\" cannot be written: its description holds a \"~\". "
+                             "Nothing was written."));
     EXPECT_EQ(exportTopicIndex(f.ctx, QStringLiteral("NOPE"), path, counts),
-              QStringLiteral("No module named \"NOPE\" is in the database; nothing was written."));
+        QStringLiteral("No module named \"NOPE\" is in the database; nothing was written."));
     f.store.failOp = "GetTopics";
     EXPECT_EQ(exportTopicIndex(f.ctx, QStringLiteral("ADULT"), path, counts),
-              QStringLiteral("The topics of module \"ADULT\" could not be read: GetTopics failed. Nothing was "
-                             "written."));
+        QStringLiteral("The topics of module \"ADULT\" could not be read: GetTopics failed. Nothing was "
+                       "written."));
     EXPECT_EQ(fileBytes(path), "old\r\n");
-    EXPECT_EQ(QDir(f.dir.path()).entryList(QDir::Files), QStringList {QStringLiteral("adult.txt")});
+    EXPECT_EQ(QDir(f.dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("adult.txt") });
 }
 
 } // namespace
