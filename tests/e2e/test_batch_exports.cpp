@@ -334,7 +334,10 @@ const char* const kCodes = "INSERT INTO codes (Code, CodingSystemID, CodeFlag, D
                            "CodingSystemName = 'CPT';"
                            "INSERT INTO codes (Code, CodingSystemID, CodeFlag, Description, PatEdDocument) SELECT "
                            "'LONGER1', CodingSystemID, 0, 'Too long', 'pdf\\c.htm' FROM codingsystems WHERE "
-                           "CodingSystemName = 'ICD';";
+                           "CodingSystemName = 'ICD';"
+                           "INSERT INTO codes (Code, CodingSystemID, CodeFlag, Description, PatEdDocument) SELECT "
+                           "'D1', CodingSystemID, 0, '\xD0\x96\xD1\x83\xD0\xBA', 'pdf\\d.htm' FROM codingsystems "
+                           "WHERE CodingSystemName = 'CPT';";
 
 INSTANTIATE_TEST_SUITE_P(Cases, BatchExportFailure,
     ::testing::Values(FailureCase { "UnknownModule", "", { "topic", "export", "NOPE", "@", "out.txt" },
@@ -349,6 +352,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchExportFailure,
             "name." },
         FailureCase { "MissingFolder", "", { "topic", "export", "SEED", "@", "no/out.txt" },
             "velkindex: @no/out.txt cannot be written: No such file or directory. Nothing was written." },
+        // sysfs refuses new files to every user, root included.
+        FailureCase { "UnwritableFolder", "", { "code", "export", "ICD", "/sys/", "out.txt" },
+            "velkindex: /sys/out.txt cannot be written: Permission denied. Nothing was written." },
         FailureCase { "FileIsAFolder", "", { "code", "export", "ICD", "@", "sub" },
             "velkindex: @sub could not be written: Is a directory. Nothing was written." },
         FailureCase { "TopicNotInTheCodePage", kRussian, { "topic", "export", "RUS", "@", "out.txt" },
@@ -359,6 +365,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchExportFailure,
             "Nothing was written." },
         FailureCase { "CodeNotInTheCodePage", kCodes, { "code", "export", "CPT", "@", "out.txt" },
             QString::fromUtf8("velkindex: @out.txt: line 2: the code \"BЖ\" cannot be written in the code page "
+                              "WINDOWS-1252 (it has no \"Ж\"). Nothing was written.") },
+        FailureCase { "DescriptionNotInTheCodePage", kCodes, { "code", "export-descriptions", "CPT", "@", "out.txt" },
+            QString::fromUtf8("velkindex: @out.txt: line 2: the code \"D1\" cannot be written in the code page "
                               "WINDOWS-1252 (it has no \"Ж\"). Nothing was written.") },
         FailureCase { "CodeTooLongForItsLayout", kCodes, { "code", "export-descriptions", "ICD", "@", "out.txt" },
             "velkindex: @out.txt: line 1: the code \"LONGER1\" cannot be written: a description line holds codes "
