@@ -121,7 +121,7 @@ protected:
     {
         std::vector<int32_t> ids;
         for (const auto& row :
-            raw().query("SELECT CodeID FROM codes WHERE CodingSystemID = ?1 ORDER BY rtrim(Code), CodeID",
+            raw().query("SELECT CodeID FROM codes WHERE CodingSystemID = ?1 ORDER BY trim(Code), CodeID",
                 { std::to_string(system) }))
             ids.push_back(std::stoi(row[0]));
         return ids;

@@ -107,7 +107,8 @@ KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status);
  * GetTopics: *list holds one or more topic elements; element 0's ModuleID
  * names the module. The array is replaced by every topic of that module in
  * TopicID order (no elements when it has none, still returning 1). Returns 0
- * with a reason on failure (no database, no array, wrong element size).
+ * with a reason on failure (no database, no array or no element 0, wrong
+ * element size).
  *
  * GetCode: the CodeRecord's CodingSystemID and Code name the code (the code
  * compared as stored codes are: trailing blanks are not significant). Found:
@@ -123,9 +124,12 @@ KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status);
  * trimmed pattern, or when every blank-separated word of the pattern begins a
  * word of its description; both compared without regard to case (Latin,
  * Greek and Cyrillic letters, not only ASCII). Code order: the code text
- * (trailing blanks cut) byte by byte, then CodeID. `limit` > 0: at most that
- * many elements; `limit` <= 0: no limit. Returns 1 (also when nothing
- * matched), 0 with a reason on failure as GetTopics does. */
+ * with its blanks cut (as a code passed back as element 0 has them cut; stored
+ * codes have none in front unless SQL text put them there) byte by byte, then
+ * CodeID. `limit` > 0: at most that many elements; `limit` <= 0: no limit.
+ * Returns 1 (also when nothing matched), 0 with a reason on failure as
+ * GetTopics does. A word of a description begins at its start or after a
+ * character that is neither a letter nor a digit. */
 KOVADEL_API int32_t GetTopics(SAFEARRAY** list, void* status);
 KOVADEL_API int32_t GetCode(void* record, void* status);
 KOVADEL_API int32_t SearchCodes(SAFEARRAY** list, const char* pattern, int32_t limit, void* status);
