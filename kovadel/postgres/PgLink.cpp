@@ -73,6 +73,8 @@ Status PgLink::connect(const std::vector<const char*>& keywords, const std::vect
         PQfinish(conn);
         return Status::failure(why);
     }
+    // The server's notices and warnings are not the program's output.
+    PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
     m_conn = conn;
     return {};
 }
@@ -101,6 +103,14 @@ std::string PgLink::reason(const PGresult* r) const
     if (!m_conn || PQstatus(m_conn) == CONNECTION_BAD) {
         std::string why = firstLine(m_conn ? PQerrorMessage(m_conn) : "");
         return "the connection to the database server was lost" + (why.empty() ? std::string() : ": " + why);
+    }
+    if (r) {
+        // The server ending the connection (a restart, an administrator)
+        // says so first; the connection breaks right after.
+        const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+        const char* primary = PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY);
+        if (state && std::strncmp(state, "57P", 3) == 0)
+            return "the connection to the database server was lost: " + firstLine(primary);
     }
     if (r) {
         const char* primary = PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY);

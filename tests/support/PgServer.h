@@ -73,6 +73,7 @@ public:
     explicit PgReader(const std::string& uri)
         : m_conn(PQconnectdb(uri.c_str()))
     {
+        PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
         if (PQstatus(m_conn) != CONNECTION_OK)
             m_error = PQerrorMessage(m_conn);
         else
