@@ -90,9 +90,8 @@ fi
 echo "$host" >"$dir/host"
 mkdir -p "$dir/data"
 if [ "$(id -u)" -eq 0 ]; then
-  chown velkpg "$dir/data" "$host"
-  # The owner must reach the folder through every parent.
-  chmod o+x "$dir"
+  # The server writes its log into DIR and its socket into the host folder.
+  chown velkpg "$dir" "$dir/data" "$host"
 fi
 
 pwfile=$(mktemp)

@@ -103,11 +103,12 @@ TEST_F(ServerRuns, AKilledLoadLeavesTheStateBeforeOrAfterIt)
         waitForRunsToEnd();
         const std::string stored = count("codes");
         EXPECT_TRUE(stored == "0" || stored == std::to_string(kCodes)) << "killed after " << after << " ms: " << stored;
-        if (stored != "0")
+        if (stored != "0") {
             EXPECT_EQ(reader().value("SELECT string_agg(Code, ',' ORDER BY CodeID) FROM codes"), complete);
+        }
         EXPECT_EQ(rest(), before) << firstDifference(rest(), before);
         ASSERT_TRUE(reader().exec("DELETE FROM codes"));
-        (void)o;
+        EXPECT_TRUE(o.signal == SIGKILL || o.exitCode == 0) << o.describe();
     }
     const Outcome o = run(load, m_dir.path());
     EXPECT_EQ(o.exitCode, 0) << o.describe();
@@ -130,7 +131,6 @@ TEST_F(ServerRuns, AConnectionCutMidLoadFailsTheRunAndStoresNothing)
     ASSERT_EQ(cut, "1") << "the load ended before its connection could be cut: " << o.describe();
     EXPECT_EQ(o.exitCode, 1) << o.describe();
     EXPECT_NE(o.err.find("the connection to the database server was lost"), std::string::npos) << o.err;
-    EXPECT_NE(o.err.find("terminating connection due to administrator command"), std::string::npos) << o.err;
     EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
     waitForRunsToEnd();
     EXPECT_EQ(count("codes"), "0");
