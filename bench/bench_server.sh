@@ -51,9 +51,9 @@ velk_topic() { cmd=("$velk" "$uri" topic create ADULT ADU "$work/" index.txt); }
 velk_codes() { cmd=("$velk" "$uri" code create CPT "$work/" codes.txt); }
 velk_desc() { cmd=("$velk" "$uri" code description CPT "$work/" desc.txt); }
 psql_topic() { cmd=("${psql[@]}" -c "INSERT INTO modules (ModuleName, DirectoryPrefix) VALUES ('ADULT', 'ADU')"
-  -c "\\copy topics (ModuleID, ParentID, HasChild, PatEdDocument, Description) FROM '$work/topics.csv' CSV"); }
+  -c "\\copy topics (ModuleID, ParentID, HasChild, PatEdDocument, Description) FROM '$work/topics.csv' WITH (FORMAT csv, FORCE_NOT_NULL (PatEdDocument, Description))"); }
 psql_codes() { cmd=("${psql[@]}"
-  -c "\\copy codes (Code, CodingSystemID, CodeFlag, Description, PatEdDocument) FROM '$work/codes.csv' CSV"); }
+  -c "\\copy codes (Code, CodingSystemID, CodeFlag, Description, PatEdDocument) FROM '$work/codes.csv' WITH (FORMAT csv, FORCE_NOT_NULL (Code, Description, PatEdDocument))"); }
 psql_desc() { cmd=("${psql[@]}" -1 -c "CREATE TEMP TABLE d (Code text, Description text)"
   -c "\\copy d FROM '$work/desc.csv' CSV"
   -c "UPDATE codes SET Description = d.Description FROM d WHERE d.Code = trim(codes.Code)"); }

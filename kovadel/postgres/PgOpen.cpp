@@ -77,6 +77,13 @@ Status PostgresEngine::open(const std::string& database, const Credentials& cred
             ? st
             : st.withReason(cannot + st.reason());
     }
+    PgResult r;
+    if (Status st = m_link.run("SELECT pg_get_serial_sequence('topics', 'topicid')", PgValues(), &r, false);
+        !st || PQgetisnull(r.get(), 0, 0)) {
+        m_link.close();
+        return Status::failure(cannot + (st ? std::string("the topics table numbers no topics") : st.reason()));
+    }
+    m_topicSequence = pgText(r.get(), 0, 0);
     return {};
 }
 
@@ -87,6 +94,14 @@ void PostgresEngine::close() noexcept
     m_depth = 0;
     m_doomed = false;
     m_doomReason.clear();
+    forgetTopicNumbers();
+}
+
+void PostgresEngine::forgetTopicNumbers()
+{
+    m_heldTopics.clear();
+    m_nextTopicId = 0;
+    m_lastTopicId = 0;
 }
 
 Status PostgresEngine::usable()
@@ -117,18 +132,24 @@ Status PostgresEngine::read(const std::function<Status()>& work)
 {
     if (Status st = usable(); !st)
         return st;
+    if (Status st = sendHeldTopics(); !st)
+        return noted(st, true);
     if (m_link.pending())
         if (Status st = m_link.settle(); !st)
             return noted(st, true);
     return noted(work());
 }
 
-Status PostgresEngine::write(const std::function<Status()>& work)
+Status PostgresEngine::write(const std::function<Status()>& work, bool keepHeld)
 {
     if (Status st = usable(); !st)
         return st;
-    if (m_depth > 0)
+    if (m_depth > 0) {
+        if (!keepHeld)
+            if (Status st = sendHeldTopics(); !st)
+                return noted(st, true);
         return noted(work(), m_link.pending());
+    }
     if (Status st = beginUnit(); !st)
         return st;
     if (Status st = work(); !st) {
@@ -184,6 +205,8 @@ Status PostgresEngine::commitUnit()
     }
     Status result = usable();
     if (result)
+        result = noted(sendHeldTopics(), true);
+    if (result)
         result = noted(m_link.settle(), true);
     if (result) {
         PgResult r;
@@ -203,6 +226,7 @@ Status PostgresEngine::rollbackUnit()
     if (m_depth == 0)
         return Status::failure(kNoUnitReason);
     Status result;
+    forgetTopicNumbers(); // held topics go unsent
     (void)m_link.settle(); // what was only sent goes with the rest
     if (!m_link.lost() && PQtransactionStatus(m_link.handle()) != PQTRANS_IDLE)
         result = m_link.exec("ROLLBACK");
@@ -221,6 +245,7 @@ Status PostgresEngine::rollbackUnit()
 
 void PostgresEngine::endUnit()
 {
+    forgetTopicNumbers(); // another workstation may number topics next
     m_depth = 0;
     m_doomed = false;
     m_doomReason.clear();

@@ -12,8 +12,10 @@ namespace {
 
     constexpr const char* kCopyCodes
         = "COPY codes (Code, CodingSystemID, CodeFlag, Description, PatEdDocument) FROM STDIN";
-    constexpr const char* kInsertTopic = "INSERT INTO topics (ModuleID, ParentID, HasChild, PatEdDocument, Description)"
-                                         " VALUES ($1, $2, $3, $4, $5)";
+    constexpr const char* kCopyTopics
+        = "COPY topics (TopicID, ModuleID, ParentID, HasChild, PatEdDocument, Description) FROM STDIN";
+    // The newest topics held back from the COPY (see storeTopic).
+    constexpr size_t kHeldTopics = 64;
 
     // The server's text holds no NUL: a value ends at the first one, as it
     // does when it is bound.
@@ -187,22 +189,76 @@ Status PostgresEngine::deleteModules(const ModuleFields& pattern)
 
 Status PostgresEngine::insertTopic(const TopicFields& topic)
 {
-    // The server numbers the topic; the identifier given is not used.
-    return write([&] {
-        return storeTopic(topic.moduleId, topic.parentId, topic.hasChild, topic.patEdDocument, topic.description);
-    });
+    // The library numbers the topic; the identifier given is not used.
+    return write(
+        [&] {
+            return storeTopic(topic.moduleId, topic.parentId, topic.hasChild, topic.patEdDocument, topic.description);
+        },
+        true);
 }
 
 Status PostgresEngine::storeTopic(int64_t moduleId, int64_t parentId, int64_t hasChild, const std::string& document,
     const std::string& description)
 {
-    return m_link.queue(kInsertTopic,
-        PgValues()
-            .integer(moduleId)
-            .integer(parentId)
-            .integer(hasChild)
-            .text(std::string(untilNul(document)))
-            .text(std::string(untilNul(description))));
+    // Within a unit the library's lock is held: no other writer numbers
+    // topics, so the next number is read once, past both the largest topic
+    // and the largest number the sequence ever gave.
+    if (m_nextTopicId == 0) {
+        PgResult r;
+        if (Status st = m_link.run("SELECT greatest(coalesce((SELECT max(TopicID) FROM topics), 0), (SELECT CASE WHEN "
+                                   "is_called THEN last_value ELSE last_value - 1 END FROM "
+                    + m_topicSequence + ")) + 1",
+                PgValues(), &r);
+            !st)
+            return st;
+        m_nextTopicId = pgInteger(r.get(), 0, 0);
+    }
+    if (m_nextTopicId > kLargestIdentifier)
+        return noRoomForTopic(m_nextTopicId);
+    TopicFields topic;
+    topic.topicId = toInt32(m_nextTopicId);
+    topic.moduleId = toInt32(moduleId);
+    topic.parentId = toInt32(parentId);
+    topic.hasChild = toInt32(hasChild);
+    topic.patEdDocument = std::string(untilNul(document));
+    topic.description = std::string(untilNul(description));
+    m_lastTopicId = m_nextTopicId++;
+    m_heldTopics.push_back(std::move(topic));
+    if (m_heldTopics.size() > kHeldTopics) {
+        if (Status st = sendTopic(m_heldTopics.front()); !st)
+            return st;
+        m_heldTopics.pop_front();
+    }
+    return {};
+}
+
+Status PostgresEngine::sendTopic(const TopicFields& topic)
+{
+    std::string row = std::to_string(topic.topicId) + '\t' + std::to_string(topic.moduleId) + '\t'
+        + std::to_string(topic.parentId) + '\t' + std::to_string(topic.hasChild) + '\t';
+    copyText(row, topic.patEdDocument);
+    row += '\t';
+    copyText(row, topic.description);
+    row += '\n';
+    return m_link.copyRow(kCopyTopics, row);
+}
+
+Status PostgresEngine::sendHeldTopics()
+{
+    while (!m_heldTopics.empty()) {
+        if (Status st = sendTopic(m_heldTopics.front()); !st) {
+            m_heldTopics.clear();
+            return st;
+        }
+        m_heldTopics.pop_front();
+    }
+    if (m_lastTopicId == 0)
+        return {};
+    // The sequence moves past the numbers given, so that topics stored by
+    // SQL text, or by another workstation later, are numbered after them.
+    const int64_t last = m_lastTopicId;
+    m_lastTopicId = 0;
+    return m_link.queue("SELECT setval($1::regclass, $2)", PgValues().text(m_topicSequence).integer(last));
 }
 
 Status PostgresEngine::getTopic(const TopicFields& key, int32_t& topicId)
@@ -234,11 +290,21 @@ Status PostgresEngine::setTopic(int32_t topicId, int32_t hasChild)
     // An identifier names one topic; when it names none, the caller's
     // numbering has gone wrong and should hear of it (inside a unit, at the
     // latest as the unit commits).
-    return write([&] {
-        return m_link.queue("UPDATE topics SET HasChild = $2 WHERE TopicID = $1",
-            PgValues().integer(topicId).integer(hasChild),
-            PgExpect { true, "no topic has the identifier " + std::to_string(topicId) });
-    });
+    return write(
+        [&] {
+            for (auto held = m_heldTopics.rbegin(); held != m_heldTopics.rend(); ++held) {
+                if (held->topicId == topicId) {
+                    held->hasChild = hasChild;
+                    return Status();
+                }
+            }
+            if (Status st = sendHeldTopics(); !st)
+                return st;
+            return m_link.queue("UPDATE topics SET HasChild = $2 WHERE TopicID = $1",
+                PgValues().integer(topicId).integer(hasChild),
+                PgExpect { true, "no topic has the identifier " + std::to_string(topicId) });
+        },
+        true);
 }
 
 Status PostgresEngine::deleteTopics(const TopicFields& pattern)
@@ -423,9 +489,12 @@ Status PostgresEngine::executeQuery(std::string_view sql)
             return beyondRecord("the module identifier", values.moduleId);
         if (!fitsRecord(values.parentId))
             return beyondRecord("the parent topic identifier", values.parentId);
-        return write([&] {
-            return storeTopic(values.moduleId, values.parentId, values.hasChild, values.patEdDocument, values.description);
-        });
+        return write(
+            [&] {
+                return storeTopic(
+                    values.moduleId, values.parentId, values.hasChild, values.patEdDocument, values.description);
+            },
+            true);
     }
 
     if (holdsNoStatement(sql))
@@ -437,6 +506,8 @@ Status PostgresEngine::executeQuery(std::string_view sql)
     // One statement through the extended protocol: the server refuses text
     // that holds more.
     auto runIt = [&]() -> Status {
+        // The text may store or renumber topics: the next number is read anew.
+        m_nextTopicId = 0;
         Status st = m_link.run(text, PgValues(), nullptr, false);
         if (!st && st.reason().find("cannot insert multiple commands") != std::string::npos)
             return Status::failure("the SQL text holds more than one statement; none was run");

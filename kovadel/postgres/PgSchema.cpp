@@ -144,6 +144,16 @@ Status preparePgSchema(PgLink& link, const std::string& shown)
                 lacking.push_back(std::string(privilege) + " on " + table);
         }
     }
+    // Topics are numbered by the library, under its lock, with the table's sequence.
+    for (const char* privilege : { "SELECT", "UPDATE" }) {
+        PgResult r;
+        if (Status st = link.run("SELECT has_sequence_privilege(pg_get_serial_sequence('topics', 'topicid'), $1)",
+                PgValues().text(privilege), &r, false);
+            !st)
+            return st;
+        if (pgText(r.get(), 0, 0) != "t")
+            lacking.push_back(std::string(privilege) + " on the sequence of topics");
+    }
     if (!lacking.empty())
         return Status::failure("cannot open the database " + shown + ": the user " + currentUser(link)
             + " lacks the privileges " + joined(lacking) + "; have the database's owner grant them");

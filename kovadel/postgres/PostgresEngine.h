@@ -18,6 +18,7 @@
 #include "Conditions.h"
 #include "PgLink.h"
 
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -64,21 +65,33 @@ private:
     // A read: what is pending is settled first, so that the read sees it.
     Status read(const std::function<Status()>& work);
     // A write: inside a unit as it is (maybe only sent); outside one, in a
-    // unit of its own.
-    Status write(const std::function<Status()>& work);
+    // unit of its own. Held topics are sent first unless `keepHeld`.
+    Status write(const std::function<Status()>& work, bool keepHeld = false);
     // After a failed step inside a unit: the server's transaction may be
     // over, and a write that was only sent is lost, so the unit is doomed.
     Status noted(Status status, bool deferred = false);
     void endUnit();
 
+    // Topics are numbered here, under the library's lock, and streamed to
+    // the server with COPY; the newest few are held back, so that marking
+    // one of them as a parent (the index builder marks the topic just
+    // stored) changes the held row instead of costing a statement.
     Status storeTopic(int64_t moduleId, int64_t parentId, int64_t hasChild, const std::string& document,
         const std::string& description);
+    // Sends every held topic and moves the topics' numbering past them.
+    Status sendHeldTopics();
+    Status sendTopic(const TopicFields& topic);
+    void forgetTopicNumbers();
     // A statement of a filter or pattern, its conditions bound as $N.
     static std::string patternSql(std::string_view head, const std::vector<Condition>& conditions,
         std::string_view tail, PgValues& values);
 
     PgLink m_link;
     std::string m_shown; // the URI, its password masked
+    std::string m_topicSequence; // the sequence that numbers topics
+    int64_t m_nextTopicId = 0; // within a unit; 0 when not known
+    int64_t m_lastTopicId = 0; // the largest number given in this unit, for the sequence
+    std::deque<TopicFields> m_heldTopics;
     int m_depth = 0;
     bool m_doomed = false;
     std::string m_doomReason;

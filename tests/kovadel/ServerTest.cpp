@@ -234,7 +234,8 @@ TEST_F(ServerTest, TheAccountComesFromTheUriThePasswordFileOrStartVelk)
     EndVelk();
     m_raw.reset();
     pgtest::PgReader admin(m_path);
-    ASSERT_TRUE(admin.exec("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO velk_plain"));
+    ASSERT_TRUE(admin.exec("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO velk_plain; "
+                           "GRANT SELECT, UPDATE ON ALL SEQUENCES IN SCHEMA public TO velk_plain"));
     const std::string bare = "postgresql://" + pgtest::uriHost() + "/" + databaseName();
 
     EXPECT_NE(StartVelk((bare + "?user=velk_plain&password=velk_plain_pw").c_str(), "ADMIN", ""), 0) << lastError();
