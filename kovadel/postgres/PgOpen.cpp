@@ -84,6 +84,12 @@ Status PostgresEngine::open(const std::string& database, const Credentials& cred
         return Status::failure(cannot + (st ? std::string("the topics table numbers no topics") : st.reason()));
     }
     m_topicSequence = pgText(r.get(), 0, 0);
+    // Where runs of descriptions wait for their UPDATE; without it (no
+    // TEMPORARY privilege) each description is an UPDATE of its own.
+    m_descriptionTable = m_link
+                             .exec("CREATE TEMPORARY TABLE kovadel_descriptions (seq bigint, code text, description "
+                                   "text) ON COMMIT DELETE ROWS")
+                             .ok();
     return {};
 }
 
@@ -95,10 +101,20 @@ void PostgresEngine::close() noexcept
     m_doomed = false;
     m_doomReason.clear();
     forgetTopicNumbers();
+    m_descriptionTable = false;
+}
+
+Status PostgresEngine::sendHeld()
+{
+    if (Status st = sendHeldTopics(); !st)
+        return st;
+    return applyDescriptions();
 }
 
 void PostgresEngine::forgetTopicNumbers()
 {
+    m_descriptionsHeld = false; // rolled back with the unit, or deleted as it commits
+    m_descriptionCount = 0;
     m_heldTopics.clear();
     m_nextTopicId = 0;
     m_lastTopicId = 0;
@@ -132,7 +148,7 @@ Status PostgresEngine::read(const std::function<Status()>& work)
 {
     if (Status st = usable(); !st)
         return st;
-    if (Status st = sendHeldTopics(); !st)
+    if (Status st = sendHeld(); !st)
         return noted(st, true);
     if (m_link.pending())
         if (Status st = m_link.settle(); !st)
@@ -146,7 +162,7 @@ Status PostgresEngine::write(const std::function<Status()>& work, bool keepHeld)
         return st;
     if (m_depth > 0) {
         if (!keepHeld)
-            if (Status st = sendHeldTopics(); !st)
+            if (Status st = sendHeld(); !st)
                 return noted(st, true);
         return noted(work(), m_link.pending());
     }
@@ -205,7 +221,7 @@ Status PostgresEngine::commitUnit()
     }
     Status result = usable();
     if (result)
-        result = noted(sendHeldTopics(), true);
+        result = noted(sendHeld(), true);
     if (result)
         result = noted(m_link.settle(), true);
     if (result) {

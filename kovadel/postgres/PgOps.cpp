@@ -14,6 +14,7 @@ namespace {
         = "COPY codes (Code, CodingSystemID, CodeFlag, Description, PatEdDocument) FROM STDIN";
     constexpr const char* kCopyTopics
         = "COPY topics (TopicID, ModuleID, ParentID, HasChild, PatEdDocument, Description) FROM STDIN";
+    constexpr const char* kCopyDescriptions = "COPY kovadel_descriptions (seq, code, description) FROM STDIN";
     // The newest topics held back from the COPY (see storeTopic).
     constexpr size_t kHeldTopics = 64;
 
@@ -203,6 +204,8 @@ Status PostgresEngine::storeTopic(int64_t moduleId, int64_t parentId, int64_t ha
     // Within a unit the library's lock is held: no other writer numbers
     // topics, so the next number is read once, past both the largest topic
     // and the largest number the sequence ever gave.
+    if (Status st = applyDescriptions(); !st)
+        return st;
     if (m_nextTopicId == 0) {
         PgResult r;
         if (Status st = m_link.run("SELECT greatest(coalesce((SELECT max(TopicID) FROM topics), 0), (SELECT CASE WHEN "
@@ -292,6 +295,8 @@ Status PostgresEngine::setTopic(int32_t topicId, int32_t hasChild)
     // latest as the unit commits).
     return write(
         [&] {
+            if (Status st = applyDescriptions(); !st)
+                return st;
             for (auto held = m_heldTopics.rbegin(); held != m_heldTopics.rend(); ++held) {
                 if (held->topicId == topicId) {
                     held->hasChild = hasChild;
@@ -376,16 +381,52 @@ Status PostgresEngine::setCode(const CodeFields& code)
 {
     // Every code of that name gets the description: within one coding system
     // when the record names one, in all of them when its identifier is 0.
-    return write([&] {
-        if (code.codingSystemId != 0)
-            return m_link.queue("UPDATE codes SET Description = $1 WHERE trim(Code) = $2 AND CodingSystemID = $3",
-                PgValues()
-                    .text(std::string(untilNul(code.description)))
-                    .text(std::string(untilNul(code.code)))
-                    .integer(code.codingSystemId));
-        return m_link.queue("UPDATE codes SET Description = $1 WHERE trim(Code) = $2",
-            PgValues().text(std::string(untilNul(code.description))).text(std::string(untilNul(code.code))));
-    });
+    return write(
+        [&] {
+            if (Status st = sendHeldTopics(); !st)
+                return st;
+            if (m_descriptionTable) {
+                if (m_descriptionsHeld && m_descriptionSystem != code.codingSystemId)
+                    if (Status st = applyDescriptions(); !st)
+                        return st;
+                std::string row = std::to_string(++m_descriptionCount) + '\t';
+                copyText(row, code.code);
+                row += '\t';
+                copyText(row, code.description);
+                row += '\n';
+                m_descriptionsHeld = true;
+                m_descriptionSystem = code.codingSystemId;
+                return m_link.copyRow(kCopyDescriptions, row);
+            }
+            if (code.codingSystemId != 0)
+                return m_link.queue("UPDATE codes SET Description = $1 WHERE trim(Code) = $2 AND CodingSystemID = $3",
+                    PgValues()
+                        .text(std::string(untilNul(code.description)))
+                        .text(std::string(untilNul(code.code)))
+                        .integer(code.codingSystemId));
+            return m_link.queue("UPDATE codes SET Description = $1 WHERE trim(Code) = $2",
+                PgValues().text(std::string(untilNul(code.description))).text(std::string(untilNul(code.code))));
+        },
+        true);
+}
+
+Status PostgresEngine::applyDescriptions()
+{
+    if (!m_descriptionsHeld)
+        return {};
+    m_descriptionsHeld = false;
+    const std::string latest = "(SELECT DISTINCT ON (code) code, description FROM kovadel_descriptions"
+                               " ORDER BY code, seq DESC) d";
+    Status st = m_descriptionSystem != 0
+        ? m_link.queue("UPDATE codes SET Description = d.description FROM " + latest
+                + " WHERE trim(codes.Code) = d.code AND codes.CodingSystemID = $1",
+            PgValues().integer(m_descriptionSystem))
+        : m_link.queue(
+            "UPDATE codes SET Description = d.description FROM " + latest + " WHERE trim(codes.Code) = d.code",
+            PgValues());
+    if (st)
+        st = m_link.queue("TRUNCATE kovadel_descriptions", PgValues());
+    return st;
 }
 
 Status PostgresEngine::deleteCodes(const CodeFields& pattern)

@@ -82,6 +82,12 @@ private:
     Status sendHeldTopics();
     Status sendTopic(const TopicFields& topic);
     void forgetTopicNumbers();
+    // A run of SetCode of one coding system goes to the server as rows of a
+    // temporary table (by COPY), applied by one UPDATE as the run ends: the
+    // last description given for a code wins, as when each is applied in turn.
+    Status applyDescriptions();
+    // Everything held back: topics and descriptions.
+    Status sendHeld();
     // A statement of a filter or pattern, its conditions bound as $N.
     static std::string patternSql(std::string_view head, const std::vector<Condition>& conditions,
         std::string_view tail, PgValues& values);
@@ -92,6 +98,10 @@ private:
     int64_t m_nextTopicId = 0; // within a unit; 0 when not known
     int64_t m_lastTopicId = 0; // the largest number given in this unit, for the sequence
     std::deque<TopicFields> m_heldTopics;
+    bool m_descriptionTable = false; // the temporary table is there
+    bool m_descriptionsHeld = false;
+    int32_t m_descriptionSystem = 0; // the coding system of the held run
+    int64_t m_descriptionCount = 0;
     int m_depth = 0;
     bool m_doomed = false;
     std::string m_doomReason;

@@ -154,6 +154,42 @@ TEST_F(ServerTest, AReadInsideAUnitSeesItsOwnWrites)
         (Rows { { "1", "J45.0" }, { "2", "J45.1" }, { "3", "J45.2" } }));
 }
 
+// Descriptions inside a unit are applied as each run of one coding system
+// ends: the last given for a code wins, and a run of another system, a read
+// or the commit ends a run, as if each had been applied in turn.
+TEST_F(ServerTest, DescriptionsOfAUnitEndAsIfAppliedInTurn)
+{
+    for (const auto& [code, system] : std::vector<std::pair<const char*, int32_t>> { { "A1", 1 }, { "A1", 2 }, { "B2", 1 } }) {
+        Bytes record = codeRecord(0, code, system, 0, "", "");
+        ASSERT_NE(InsertCode(record.data(), status.data()), 0) << lastError();
+    }
+    auto describe = [&](const char* code, int32_t system, const char* text) {
+        Bytes record = codeRecord(0, code, system, 0, text, "");
+        EXPECT_OK(SetCode(record.data(), status.data()), status);
+    };
+    EXPECT_OK(BeginUnit(status.data()), status);
+    describe("A1", 1, "first");
+    describe("A1", 1, "second"); // the last of a run wins
+    describe("B2", 0, "every system"); // another run
+    describe("A1", 0, "both");
+    describe("A1", 2, "only two");
+    Bytes system = systemRecord(0, "none");
+    EXPECT_EQ(GetCodingSystem(system.data(), status.data()), 0); // a read ends the run
+    describe("B2", 1, "after the read");
+    EXPECT_EQ(raw().scalar("SELECT count(*) FROM codes WHERE Description <> ''"), "0"); // nothing yet for others
+    EXPECT_OK(CommitUnit(status.data()), status);
+    EXPECT_EQ(raw().query("SELECT Code, CodingSystemID, Description FROM codes ORDER BY CodeID"),
+        (Rows { { "A1", "1", "both" }, { "A1", "2", "only two" }, { "B2", "1", "after the read" } }));
+
+    // A rolled-back unit leaves nothing behind for the next one.
+    EXPECT_OK(BeginUnit(status.data()), status);
+    describe("A1", 1, "rolled back");
+    EXPECT_OK(RollbackUnit(status.data()), status);
+    describe("B2", 1, "alone");
+    EXPECT_EQ(raw().query("SELECT Code, Description FROM codes ORDER BY CodeID"),
+        (Rows { { "A1", "both" }, { "A1", "only two" }, { "B2", "alone" } }));
+}
+
 // The server ends the connection in the middle of a unit (a restart, an
 // administrator): the unit fails with one line that says so, nothing of it
 // is stored, and every later call fails the same way.
