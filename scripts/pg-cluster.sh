@@ -11,7 +11,7 @@
 # SCRAM), may connect but not create tables: the tests of privileges and
 # passwords use it. fsync is off: the cluster is thrown away.
 #
-# The server binaries are looked for in $VELK_PG_BINDIR, then
+# The server binaries are looked for in $VELK_PG_BINDIR, or else
 # /usr/lib/postgresql/15/bin. Without them start prints "skipped: no
 # PostgreSQL" and succeeds, unless VELK_REQUIRE_PG=1 asks for a server, when it
 # fails. Run as root, the cluster belongs to the user velkpg (created if
@@ -25,9 +25,11 @@ if [ -z "$action" ] || [ -z "$dir" ]; then
   exit 2
 fi
 
+# VELK_PG_BINDIR, when set, is the only place looked in (a folder without
+# the binaries shows what the tests do on a machine without a server).
 bindir=""
-for candidate in "${VELK_PG_BINDIR:-}" /usr/lib/postgresql/15/bin; do
-  if [ -n "$candidate" ] && [ -x "$candidate/initdb" ] && [ -x "$candidate/pg_ctl" ]; then
+for candidate in ${VELK_PG_BINDIR:-/usr/lib/postgresql/15/bin}; do
+  if [ -x "$candidate/initdb" ] && [ -x "$candidate/pg_ctl" ]; then
     bindir=$candidate
     break
   fi
