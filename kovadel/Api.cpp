@@ -135,6 +135,19 @@ namespace {
         return {};
     }
 
+    // Element 0 of a list that names what is read (the module of GetTopics,
+    // the coding system of SearchCodes), checked like any list.
+    Status keyElement(SAFEARRAY** list, uint32_t elementSize, const char* names, const void*& element)
+    {
+        if (Status st = checkArray(list, elementSize); !st)
+            return st;
+        const SAFEARRAY* sa = *list;
+        if (!sa || sa->rgsabound[0].cElements == 0 || !sa->pvData)
+            return Status::failure(std::string("the array has no element 0 to name the ") + names);
+        element = sa->pvData;
+        return {};
+    }
+
     const void* filterElement(SAFEARRAY** list)
     {
         const SAFEARRAY* sa = *list;
@@ -314,6 +327,19 @@ KOVADEL_API int32_t DeleteTopics(void* record, void* status)
     return recordCall(record, status, [&](Engine& engine) { return engine.deleteTopics(decodeTopic(record)); });
 }
 
+KOVADEL_API int32_t GetTopics(SAFEARRAY** list, void* status)
+{
+    return engineCall(status, [&](Engine& engine) -> Status {
+        const void* element = nullptr;
+        if (Status st = keyElement(list, KV_TOPIC_ELEMENT_SIZE, "module", element); !st)
+            return st;
+        std::vector<TopicFields> rows;
+        if (Status st = engine.getTopics(decodeTopicElement(element).moduleId, rows); !st)
+            return st;
+        return fillArray(list, KV_TOPIC_ELEMENT_SIZE, rows, encodeTopicElement);
+    });
+}
+
 // ---- coding systems and codes ---------------------------------------------
 
 KOVADEL_API int32_t GetCodingSystems(SAFEARRAY** list, void* status)
@@ -354,6 +380,33 @@ KOVADEL_API int32_t SetCode(void* record, void* status)
 KOVADEL_API int32_t DeleteCodes(void* record, void* status)
 {
     return recordCall(record, status, [&](Engine& engine) { return engine.deleteCodes(decodeCode(record)); });
+}
+
+KOVADEL_API int32_t GetCode(void* record, void* status)
+{
+    return recordCall(record, status, [&](Engine& engine) -> Status {
+        const CodeFields key = decodeCode(record);
+        CodeFields found;
+        if (Status st = engine.getCode(key.codingSystemId, key.code, found); !st)
+            return st;
+        encodeCode(record, found);
+        return {};
+    });
+}
+
+KOVADEL_API int32_t SearchCodes(SAFEARRAY** list, const char* pattern, int32_t limit, void* status)
+{
+    return engineCall(status, [&](Engine& engine) -> Status {
+        const void* element = nullptr;
+        if (Status st = keyElement(list, KV_CODE_ELEMENT_SIZE, "coding system", element); !st)
+            return st;
+        // No pattern at all matches every code, as a blank one does.
+        const std::string text = pattern ? encoding::ansiToUtf8(pattern) : std::string();
+        std::vector<CodeFields> rows;
+        if (Status st = engine.searchCodes(decodeCodeElement(element), text, limit, rows); !st)
+            return st;
+        return fillArray(list, KV_CODE_ELEMENT_SIZE, rows, encodeCodeElement);
+    });
 }
 
 // ---- defaults --------------------------------------------------------------

@@ -65,6 +65,21 @@ public:
     virtual Status setCode(const CodeFields& code) = 0;
     virtual Status deleteCodes(const CodeFields& pattern) = 0;
 
+    // Reads that take no write lock and see the last committed state (and,
+    // inside a unit, its changes). Every topic of the module, in TopicID
+    // order; none for an unknown module.
+    virtual Status getTopics(int32_t moduleId, std::vector<TopicFields>& rows) = 0;
+    // The code of that coding system whose code, blanks cut, is `code`; fails
+    // with a reason when there is none.
+    virtual Status getCode(int32_t codingSystemId, const std::string& code, CodeFields& row) = 0;
+    // The codes of after.codingSystemId that match `pattern` (CodeSearch.h),
+    // in code order (the code with its blanks cut, byte by byte, then the
+    // identifier); only those after (after.code, after.codeId) when
+    // after.codeId > 0; at most `limit` of them when limit > 0.
+    virtual Status searchCodes(
+        const CodeFields& after, const std::string& pattern, int32_t limit, std::vector<CodeFields>& rows)
+        = 0;
+
     virtual Status getDefaults(const std::string& key, DefaultsFields& defaults) = 0;
     virtual Status setDefaults(const DefaultsFields& defaults) = 0;
 

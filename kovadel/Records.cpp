@@ -33,6 +33,20 @@ namespace {
     static_assert(KV_CODE_DOCUMENT == KV_CODE_DESCRIPTION + KV_CODE_DESCRIPTION_LEN);
     static_assert(KV_CODE_SIZE == roundUp4(KV_CODE_DOCUMENT + KV_CODE_DOCUMENT_LEN));
 
+    static_assert(KV_TOPIC_ELEMENT_MODULE == KV_TOPIC_ELEMENT_ID + 4);
+    static_assert(KV_TOPIC_ELEMENT_PARENT == KV_TOPIC_ELEMENT_MODULE + 4);
+    static_assert(KV_TOPIC_ELEMENT_HASCHILD == KV_TOPIC_ELEMENT_PARENT + 4);
+    static_assert(KV_TOPIC_ELEMENT_DOCUMENT == KV_TOPIC_ELEMENT_HASCHILD + 4);
+    static_assert(KV_TOPIC_ELEMENT_DESCRIPTION == KV_TOPIC_ELEMENT_DOCUMENT + 2 * KV_TOPIC_DOCUMENT_LEN);
+    static_assert(KV_TOPIC_ELEMENT_SIZE == KV_TOPIC_ELEMENT_DESCRIPTION + 2 * KV_TOPIC_DESCRIPTION_LEN);
+
+    static_assert(KV_CODE_ELEMENT_CODE == KV_CODE_ELEMENT_ID + 4);
+    static_assert(KV_CODE_ELEMENT_SYSTEM == KV_CODE_ELEMENT_CODE + 2 * KV_CODE_CODE_LEN);
+    static_assert(KV_CODE_ELEMENT_FLAG == KV_CODE_ELEMENT_SYSTEM + 4);
+    static_assert(KV_CODE_ELEMENT_DESCRIPTION == KV_CODE_ELEMENT_FLAG + 4);
+    static_assert(KV_CODE_ELEMENT_DOCUMENT == KV_CODE_ELEMENT_DESCRIPTION + 2 * KV_CODE_DESCRIPTION_LEN);
+    static_assert(KV_CODE_ELEMENT_SIZE == KV_CODE_ELEMENT_DOCUMENT + 2 * KV_CODE_DOCUMENT_LEN);
+
     static_assert(KV_SYSTEM_NAME == KV_SYSTEM_ID + 4);
     static_assert(KV_SYSTEM_SIZE == roundUp4(KV_SYSTEM_NAME + KV_SYSTEM_NAME_LEN));
     static_assert(KV_SYSTEM_ELEMENT_NAME == KV_SYSTEM_ELEMENT_ID + 4);
@@ -206,6 +220,65 @@ void encodeCodingSystemElement(void* element, const CodingSystemFields& f)
     unsigned char* e = bytes(element);
     putInt32(e, KV_SYSTEM_ELEMENT_ID, f.codingSystemId); // CodingSystemID
     putUtf16Text(e, KV_SYSTEM_ELEMENT_NAME, KV_SYSTEM_NAME_LEN, f.codingSystemName); // CodingSystemName
+}
+
+void encodeCode(void* record, const CodeFields& f)
+{
+    unsigned char* r = bytes(record);
+    putInt32(r, KV_CODE_ID, f.codeId); // CodeID
+    putAnsiText(r, KV_CODE_CODE, KV_CODE_CODE_LEN, f.code); // Code
+    putInt32(r, KV_CODE_SYSTEM, f.codingSystemId); // CodingSystemID
+    putInt32(r, KV_CODE_FLAG, f.codeFlag); // CodeFlag
+    putAnsiText(r, KV_CODE_DESCRIPTION, KV_CODE_DESCRIPTION_LEN, f.description); // Description
+    putAnsiText(r, KV_CODE_DOCUMENT, KV_CODE_DOCUMENT_LEN, f.patEdDocument); // PatEdDocument
+}
+
+TopicFields decodeTopicElement(const void* element)
+{
+    const unsigned char* e = bytes(element);
+    TopicFields f;
+    f.topicId = getInt32(e, KV_TOPIC_ELEMENT_ID); // TopicID
+    f.moduleId = getInt32(e, KV_TOPIC_ELEMENT_MODULE); // ModuleID
+    f.parentId = getInt32(e, KV_TOPIC_ELEMENT_PARENT); // ParentID
+    f.hasChild = getInt32(e, KV_TOPIC_ELEMENT_HASCHILD); // HasChild
+    f.patEdDocument = getUtf16Text(e, KV_TOPIC_ELEMENT_DOCUMENT, KV_TOPIC_DOCUMENT_LEN); // PatEdDocument
+    f.description = getUtf16Text(e, KV_TOPIC_ELEMENT_DESCRIPTION, KV_TOPIC_DESCRIPTION_LEN); // Description
+    return f;
+}
+
+void encodeTopicElement(void* element, const TopicFields& f)
+{
+    unsigned char* e = bytes(element);
+    putInt32(e, KV_TOPIC_ELEMENT_ID, f.topicId); // TopicID
+    putInt32(e, KV_TOPIC_ELEMENT_MODULE, f.moduleId); // ModuleID
+    putInt32(e, KV_TOPIC_ELEMENT_PARENT, f.parentId); // ParentID
+    putInt32(e, KV_TOPIC_ELEMENT_HASCHILD, f.hasChild); // HasChild
+    putUtf16Text(e, KV_TOPIC_ELEMENT_DOCUMENT, KV_TOPIC_DOCUMENT_LEN, f.patEdDocument); // PatEdDocument
+    putUtf16Text(e, KV_TOPIC_ELEMENT_DESCRIPTION, KV_TOPIC_DESCRIPTION_LEN, f.description); // Description
+}
+
+CodeFields decodeCodeElement(const void* element)
+{
+    const unsigned char* e = bytes(element);
+    CodeFields f;
+    f.codeId = getInt32(e, KV_CODE_ELEMENT_ID); // CodeID
+    f.code = getUtf16Text(e, KV_CODE_ELEMENT_CODE, KV_CODE_CODE_LEN); // Code
+    f.codingSystemId = getInt32(e, KV_CODE_ELEMENT_SYSTEM); // CodingSystemID
+    f.codeFlag = getInt32(e, KV_CODE_ELEMENT_FLAG); // CodeFlag
+    f.description = getUtf16Text(e, KV_CODE_ELEMENT_DESCRIPTION, KV_CODE_DESCRIPTION_LEN); // Description
+    f.patEdDocument = getUtf16Text(e, KV_CODE_ELEMENT_DOCUMENT, KV_CODE_DOCUMENT_LEN); // PatEdDocument
+    return f;
+}
+
+void encodeCodeElement(void* element, const CodeFields& f)
+{
+    unsigned char* e = bytes(element);
+    putInt32(e, KV_CODE_ELEMENT_ID, f.codeId); // CodeID
+    putUtf16Text(e, KV_CODE_ELEMENT_CODE, KV_CODE_CODE_LEN, f.code); // Code
+    putInt32(e, KV_CODE_ELEMENT_SYSTEM, f.codingSystemId); // CodingSystemID
+    putInt32(e, KV_CODE_ELEMENT_FLAG, f.codeFlag); // CodeFlag
+    putUtf16Text(e, KV_CODE_ELEMENT_DESCRIPTION, KV_CODE_DESCRIPTION_LEN, f.description); // Description
+    putUtf16Text(e, KV_CODE_ELEMENT_DOCUMENT, KV_CODE_DOCUMENT_LEN, f.patEdDocument); // PatEdDocument
 }
 
 } // namespace kovadel

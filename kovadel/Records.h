@@ -65,6 +65,7 @@ TopicFields decodeTopic(const void* record);
 void encodeTopicId(void* record, int32_t topicId);
 
 CodeFields decodeCode(const void* record);
+void encodeCode(void* record, const CodeFields& fields); // every field
 
 CodingSystemFields decodeCodingSystem(const void* record);
 void encodeCodingSystem(void* record, const CodingSystemFields& fields); // every field
@@ -72,10 +73,14 @@ void encodeCodingSystem(void* record, const CodingSystemFields& fields); // ever
 DefaultsFields decodeDefaults(const void* record);
 void encodeDefaults(void* record, const DefaultsFields& fields); // every field
 
-// Element forms of the two arrays.
+// Element forms of the arrays.
 ModuleFields decodeModuleElement(const void* element);
 void encodeModuleElement(void* element, const ModuleFields& fields);
 CodingSystemFields decodeCodingSystemElement(const void* element);
 void encodeCodingSystemElement(void* element, const CodingSystemFields& fields);
+TopicFields decodeTopicElement(const void* element);
+void encodeTopicElement(void* element, const TopicFields& fields);
+CodeFields decodeCodeElement(const void* element);
+void encodeCodeElement(void* element, const CodeFields& fields);
 
 } // namespace kovadel

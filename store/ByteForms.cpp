@@ -41,6 +41,14 @@ static_assert(KV_TOPIC_DOCUMENT == KV_TOPIC_HASCHILD + 4);
 static_assert(KV_TOPIC_DESCRIPTION == KV_TOPIC_DOCUMENT + KV_TOPIC_DOCUMENT_LEN);
 static_assert(KV_TOPIC_SIZE == alignTo4(KV_TOPIC_DESCRIPTION + KV_TOPIC_DESCRIPTION_LEN));
 static_assert(KV_TOPIC_SIZE == 148);
+static_assert(KV_TOPIC_ELEMENT_ID == 0);
+static_assert(KV_TOPIC_ELEMENT_MODULE == KV_TOPIC_ELEMENT_ID + 4);
+static_assert(KV_TOPIC_ELEMENT_PARENT == KV_TOPIC_ELEMENT_MODULE + 4);
+static_assert(KV_TOPIC_ELEMENT_HASCHILD == KV_TOPIC_ELEMENT_PARENT + 4);
+static_assert(KV_TOPIC_ELEMENT_DOCUMENT == KV_TOPIC_ELEMENT_HASCHILD + 4);
+static_assert(KV_TOPIC_ELEMENT_DESCRIPTION == KV_TOPIC_ELEMENT_DOCUMENT + 2 * KV_TOPIC_DOCUMENT_LEN);
+static_assert(KV_TOPIC_ELEMENT_SIZE == KV_TOPIC_ELEMENT_DESCRIPTION + 2 * KV_TOPIC_DESCRIPTION_LEN);
+static_assert(KV_TOPIC_ELEMENT_SIZE == 276);
 static_assert(widthOf<decltype(TopicRecord::PatEdDocument)> == KV_TOPIC_DOCUMENT_LEN);
 static_assert(widthOf<decltype(TopicRecord::Description)> == KV_TOPIC_DESCRIPTION_LEN);
 
@@ -53,6 +61,14 @@ static_assert(KV_CODE_DESCRIPTION == KV_CODE_FLAG + 4);
 static_assert(KV_CODE_DOCUMENT == KV_CODE_DESCRIPTION + KV_CODE_DESCRIPTION_LEN);
 static_assert(KV_CODE_SIZE == alignTo4(KV_CODE_DOCUMENT + KV_CODE_DOCUMENT_LEN));
 static_assert(KV_CODE_SIZE == 216);
+static_assert(KV_CODE_ELEMENT_ID == 0);
+static_assert(KV_CODE_ELEMENT_CODE == KV_CODE_ELEMENT_ID + 4);
+static_assert(KV_CODE_ELEMENT_SYSTEM == KV_CODE_ELEMENT_CODE + 2 * KV_CODE_CODE_LEN);
+static_assert(KV_CODE_ELEMENT_FLAG == KV_CODE_ELEMENT_SYSTEM + 4);
+static_assert(KV_CODE_ELEMENT_DESCRIPTION == KV_CODE_ELEMENT_FLAG + 4);
+static_assert(KV_CODE_ELEMENT_DOCUMENT == KV_CODE_ELEMENT_DESCRIPTION + 2 * KV_CODE_DESCRIPTION_LEN);
+static_assert(KV_CODE_ELEMENT_SIZE == KV_CODE_ELEMENT_DOCUMENT + 2 * KV_CODE_DOCUMENT_LEN);
+static_assert(KV_CODE_ELEMENT_SIZE == 412);
 static_assert(widthOf<decltype(CodeRecord::Code)> == KV_CODE_CODE_LEN);
 static_assert(widthOf<decltype(CodeRecord::Description)> == KV_CODE_DESCRIPTION_LEN);
 static_assert(widthOf<decltype(CodeRecord::PatEdDocument)> == KV_CODE_DOCUMENT_LEN);
@@ -333,6 +349,50 @@ void fromElement(const uint8_t* bytes, CodingSystemRecord& record)
 {
     record.CodingSystemID = getI32(bytes, KV_SYSTEM_ELEMENT_ID); // CodingSystemID
     getUtf16(bytes, KV_SYSTEM_ELEMENT_NAME, record.CodingSystemName); // CodingSystemName, 50 units
+}
+
+TopicElement toElement(const TopicRecord& record)
+{
+    TopicElement out {};
+    putI32(out.data(), KV_TOPIC_ELEMENT_ID, record.TopicID); // TopicID
+    putI32(out.data(), KV_TOPIC_ELEMENT_MODULE, record.ModuleID); // ModuleID
+    putI32(out.data(), KV_TOPIC_ELEMENT_PARENT, record.ParentID); // ParentID
+    putI32(out.data(), KV_TOPIC_ELEMENT_HASCHILD, record.HasChild); // HasChild
+    putUtf16(out.data(), KV_TOPIC_ELEMENT_DOCUMENT, record.PatEdDocument); // PatEdDocument, 50 units
+    putUtf16(out.data(), KV_TOPIC_ELEMENT_DESCRIPTION, record.Description); // Description, 80 units
+    return out;
+}
+
+void fromElement(const uint8_t* bytes, TopicRecord& record)
+{
+    record.TopicID = getI32(bytes, KV_TOPIC_ELEMENT_ID); // TopicID
+    record.ModuleID = getI32(bytes, KV_TOPIC_ELEMENT_MODULE); // ModuleID
+    record.ParentID = getI32(bytes, KV_TOPIC_ELEMENT_PARENT); // ParentID
+    record.HasChild = getI32(bytes, KV_TOPIC_ELEMENT_HASCHILD); // HasChild
+    getUtf16(bytes, KV_TOPIC_ELEMENT_DOCUMENT, record.PatEdDocument); // PatEdDocument, 50 units
+    getUtf16(bytes, KV_TOPIC_ELEMENT_DESCRIPTION, record.Description); // Description, 80 units
+}
+
+CodeElement toElement(const CodeRecord& record)
+{
+    CodeElement out {};
+    putI32(out.data(), KV_CODE_ELEMENT_ID, record.CodeID); // CodeID
+    putUtf16(out.data(), KV_CODE_ELEMENT_CODE, record.Code); // Code, 50 units
+    putI32(out.data(), KV_CODE_ELEMENT_SYSTEM, record.CodingSystemID); // CodingSystemID
+    putI32(out.data(), KV_CODE_ELEMENT_FLAG, record.CodeFlag); // CodeFlag
+    putUtf16(out.data(), KV_CODE_ELEMENT_DESCRIPTION, record.Description); // Description, 100 units
+    putUtf16(out.data(), KV_CODE_ELEMENT_DOCUMENT, record.PatEdDocument); // PatEdDocument, 50 units
+    return out;
+}
+
+void fromElement(const uint8_t* bytes, CodeRecord& record)
+{
+    record.CodeID = getI32(bytes, KV_CODE_ELEMENT_ID); // CodeID
+    getUtf16(bytes, KV_CODE_ELEMENT_CODE, record.Code); // Code, 50 units
+    record.CodingSystemID = getI32(bytes, KV_CODE_ELEMENT_SYSTEM); // CodingSystemID
+    record.CodeFlag = getI32(bytes, KV_CODE_ELEMENT_FLAG); // CodeFlag
+    getUtf16(bytes, KV_CODE_ELEMENT_DESCRIPTION, record.Description); // Description, 100 units
+    getUtf16(bytes, KV_CODE_ELEMENT_DOCUMENT, record.PatEdDocument); // PatEdDocument, 50 units
 }
 
 // ---------------------------------------------------------------------------

@@ -1,8 +1,8 @@
 // The byte forms in which the data-access library sees the records.
 //
 // Single form: every record passed by itself (text in the ANSI code page, one
-// byte per character). Element form: the elements of the module and
-// coding-system arrays (text in UTF-16LE). Offsets and sizes are those of
+// byte per character). Element form: the elements of the module,
+// coding-system, topic and code arrays (text in UTF-16LE). Offsets and sizes are those of
 // kovadel/layout.h.
 #pragma once
 
@@ -23,6 +23,8 @@ using PatEdDefaultsSingle = std::array<uint8_t, KV_DEFAULTS_SIZE>;
 using CallStatusSingle = std::array<uint8_t, KV_STATUS_SIZE>;
 using ModuleElement = std::array<uint8_t, KV_MODULE_ELEMENT_SIZE>;
 using CodingSystemElement = std::array<uint8_t, KV_SYSTEM_ELEMENT_SIZE>;
+using TopicElement = std::array<uint8_t, KV_TOPIC_ELEMENT_SIZE>;
+using CodeElement = std::array<uint8_t, KV_CODE_ELEMENT_SIZE>;
 
 // Record -> single form. Padding bytes are 0.
 ModuleSingle toSingle(const ModuleRecord& record);
@@ -40,11 +42,15 @@ void fromSingle(const CodingSystemSingle& bytes, CodingSystemRecord& record);
 void fromSingle(const PatEdDefaultsSingle& bytes, PatEdDefaultsRecord& record);
 void fromSingle(const CallStatusSingle& bytes, CallStatus& record);
 
-// Element forms of the two array element types.
+// Element forms of the array element types.
 ModuleElement toElement(const ModuleRecord& record);
 CodingSystemElement toElement(const CodingSystemRecord& record);
+TopicElement toElement(const TopicRecord& record);
+CodeElement toElement(const CodeRecord& record);
 void fromElement(const uint8_t* bytes, ModuleRecord& record);       // KV_MODULE_ELEMENT_SIZE bytes
 void fromElement(const uint8_t* bytes, CodingSystemRecord& record); // KV_SYSTEM_ELEMENT_SIZE bytes
+void fromElement(const uint8_t* bytes, TopicRecord& record);        // KV_TOPIC_ELEMENT_SIZE bytes
+void fromElement(const uint8_t* bytes, CodeRecord& record);         // KV_CODE_ELEMENT_SIZE bytes
 
 // Names (module names, directory prefixes, coding-system names, the default
 // module) must be held whole by the ANSI code page: the single form would

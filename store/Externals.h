@@ -2,9 +2,10 @@
 //
 // Externals is the seam between the handlers and the library: the program
 // binds the real library (KovadelLibrary), tests substitute a recording
-// stand-in. Records pass by reference and every field is in-out; the two
-// list operations take a vector that the caller sizes to one element (the
-// filter) and that the call replaces by the rows found.
+// stand-in. Records pass by reference and every field is in-out; the list
+// operations take a vector that the caller sizes to one element (the filter,
+// for SearchCodes also the cursor) and that the call replaces by the rows
+// found.
 #pragma once
 
 #include "store/Structures.h"
@@ -45,12 +46,21 @@ public:
     virtual int32_t GetTopic(TopicRecord& record, CallStatus& status) = 0;
     virtual int32_t SetTopic(TopicRecord& record, CallStatus& status) = 0;
     virtual int32_t DeleteTopics(TopicRecord& record, CallStatus& status) = 0;
+    // Every topic of list[0].ModuleID, in TopicID order.
+    virtual int32_t GetTopics(std::vector<TopicRecord>& list, CallStatus& status) = 0;
 
     virtual int32_t GetCodingSystems(std::vector<CodingSystemRecord>& list, CallStatus& status) = 0;
     virtual int32_t GetCodingSystem(CodingSystemRecord& record, CallStatus& status) = 0;
     virtual int32_t InsertCode(CodeRecord& record, CallStatus& status) = 0;
     virtual int32_t SetCode(CodeRecord& record, CallStatus& status) = 0;
     virtual int32_t DeleteCodes(CodeRecord& record, CallStatus& status) = 0;
+    // The code record.Code of record.CodingSystemID: 1 and every field filled in, 0 when not found.
+    virtual int32_t GetCode(CodeRecord& record, CallStatus& status) = 0;
+    // The codes of list[0].CodingSystemID that match `pattern` (code prefix, or
+    // description words), in code order; after (list[0].Code, list[0].CodeID)
+    // when list[0].CodeID > 0; at most `limit` of them when limit > 0.
+    virtual int32_t SearchCodes(
+        std::vector<CodeRecord>& list, const QString& pattern, int32_t limit, CallStatus& status) = 0;
 
     virtual int32_t GetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status) = 0;
     virtual int32_t SetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status) = 0;

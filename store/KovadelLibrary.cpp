@@ -46,6 +46,7 @@ struct SafeArrayDeleter {
 using SafeArrayPtr = std::unique_ptr<SAFEARRAY, SafeArrayDeleter>;
 
 using ArrayFunction = int32_t (*)(SAFEARRAY**, void*);
+using SearchFunction = int32_t (*)(SAFEARRAY**, const char*, int32_t, void*);
 
 // Records without names pass whatever text they carry (a character the code
 // page lacks becomes '?'); records with names are refused when a name cannot
@@ -110,11 +111,14 @@ struct KovadelLibrary::Impl {
     decltype(&::GetTopic) getTopic = nullptr;
     decltype(&::SetTopic) setTopic = nullptr;
     decltype(&::DeleteTopics) deleteTopics = nullptr;
+    decltype(&::GetTopics) getTopics = nullptr;
     decltype(&::GetCodingSystems) getCodingSystems = nullptr;
     decltype(&::GetCodingSystem) getCodingSystem = nullptr;
     decltype(&::InsertCode) insertCode = nullptr;
     decltype(&::SetCode) setCode = nullptr;
     decltype(&::DeleteCodes) deleteCodes = nullptr;
+    decltype(&::GetCode) getCode = nullptr;
+    decltype(&::SearchCodes) searchCodes = nullptr;
     decltype(&::GetPatEdDefaults) getPatEdDefaults = nullptr;
     decltype(&::SetPatEdDefaults) setPatEdDefaults = nullptr;
     decltype(&::BeginUnit) beginUnit = nullptr;
@@ -160,6 +164,16 @@ struct KovadelLibrary::Impl {
     // library may re-dimension or replace; all elements it leaves are read back.
     template <typename Record, size_t ElementSize>
     int32_t callWithArray(ArrayFunction function, const char* name, std::vector<Record>& list, CallStatus& status)
+    {
+        return callWithArrayBy<Record, ElementSize>(
+            [function](SAFEARRAY** array, void* statusBytes) { return function(array, statusBytes); }, name, list,
+            status);
+    }
+
+    // The same for a function with more arguments: `function` is called with
+    // the array reference and the status bytes.
+    template <typename Record, size_t ElementSize, typename Call>
+    int32_t callWithArrayBy(Call function, const char* name, std::vector<Record>& list, CallStatus& status)
     {
         enter();
         for (const Record& element : list) {
@@ -288,6 +302,12 @@ int32_t KovadelLibrary::DeleteTopics(TopicRecord& record, CallStatus& status)
     return d->recordCall(d->bind(d->deleteTopics, "DeleteTopics"), record, status);
 }
 
+int32_t KovadelLibrary::GetTopics(std::vector<TopicRecord>& list, CallStatus& status)
+{
+    return d->callWithArray<TopicRecord, KV_TOPIC_ELEMENT_SIZE>(
+        d->bind(d->getTopics, "GetTopics"), "GetTopics", list, status);
+}
+
 int32_t KovadelLibrary::GetCodingSystems(std::vector<CodingSystemRecord>& list, CallStatus& status)
 {
     return d->callWithArray<CodingSystemRecord, KV_SYSTEM_ELEMENT_SIZE>(
@@ -312,6 +332,23 @@ int32_t KovadelLibrary::SetCode(CodeRecord& record, CallStatus& status)
 int32_t KovadelLibrary::DeleteCodes(CodeRecord& record, CallStatus& status)
 {
     return d->recordCall(d->bind(d->deleteCodes, "DeleteCodes"), record, status);
+}
+
+int32_t KovadelLibrary::GetCode(CodeRecord& record, CallStatus& status)
+{
+    return d->recordCall(d->bind(d->getCode, "GetCode"), record, status);
+}
+
+int32_t KovadelLibrary::SearchCodes(std::vector<CodeRecord>& list, const QString& pattern, int32_t limit,
+    CallStatus& status)
+{
+    const SearchFunction function = d->bind(d->searchCodes, "SearchCodes");
+    const std::string ansiPattern = toAnsi(pattern);
+    return d->callWithArrayBy<CodeRecord, KV_CODE_ELEMENT_SIZE>(
+        [function, &ansiPattern, limit](SAFEARRAY** array, void* statusBytes) {
+            return function(array, ansiPattern.c_str(), limit, statusBytes);
+        },
+        "SearchCodes", list, status);
 }
 
 int32_t KovadelLibrary::GetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status)

@@ -32,11 +32,15 @@ public:
     int32_t GetTopic(TopicRecord& record, CallStatus& status) override;
     int32_t SetTopic(TopicRecord& record, CallStatus& status) override;
     int32_t DeleteTopics(TopicRecord& record, CallStatus& status) override;
+    int32_t GetTopics(std::vector<TopicRecord>& list, CallStatus& status) override;
     int32_t GetCodingSystems(std::vector<CodingSystemRecord>& list, CallStatus& status) override;
     int32_t GetCodingSystem(CodingSystemRecord& record, CallStatus& status) override;
     int32_t InsertCode(CodeRecord& record, CallStatus& status) override;
     int32_t SetCode(CodeRecord& record, CallStatus& status) override;
     int32_t DeleteCodes(CodeRecord& record, CallStatus& status) override;
+    int32_t GetCode(CodeRecord& record, CallStatus& status) override;
+    int32_t SearchCodes(std::vector<CodeRecord>& list, const QString& pattern, int32_t limit,
+        CallStatus& status) override;
     int32_t GetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status) override;
     int32_t SetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status) override;
     int32_t BeginUnit(CallStatus& status) override;

@@ -10,7 +10,7 @@
 // next read or at the commit, fails the whole unit.
 //
 // PgOpen.cpp connects and readies the tables, PgOps.cpp holds the record
-// operations and ExecuteQuery.
+// operations and ExecuteQuery, PgReadOps.cpp the lists of topics and codes.
 #pragma once
 
 #include "Engine.h"
@@ -53,6 +53,11 @@ public:
     Status insertCode(const CodeFields& code) override;
     Status setCode(const CodeFields& code) override;
     Status deleteCodes(const CodeFields& pattern) override;
+
+    Status getTopics(int32_t moduleId, std::vector<TopicFields>& rows) override;
+    Status getCode(int32_t codingSystemId, const std::string& code, CodeFields& row) override;
+    Status searchCodes(
+        const CodeFields& after, const std::string& pattern, int32_t limit, std::vector<CodeFields>& rows) override;
 
     Status getDefaults(const std::string& key, DefaultsFields& defaults) override;
     Status setDefaults(const DefaultsFields& defaults) override;

@@ -4,7 +4,8 @@
 // The operations are split by what they touch: SqliteOpen.cpp opens the file
 // (and recognises, creates or gives back a file the library made),
 // ModuleOps.cpp, TopicOps.cpp, CodeOps.cpp and DefaultsOps.cpp hold the
-// record operations, QueryOps.cpp the SQL text of ExecuteQuery.
+// record operations, ReadOps.cpp the reads of topic lists and codes,
+// QueryOps.cpp the SQL text of ExecuteQuery.
 #pragma once
 
 #include "Engine.h"
@@ -55,6 +56,11 @@ public:
     Status insertCode(const CodeFields& code) override;
     Status setCode(const CodeFields& code) override;
     Status deleteCodes(const CodeFields& pattern) override;
+
+    Status getTopics(int32_t moduleId, std::vector<TopicFields>& rows) override;
+    Status getCode(int32_t codingSystemId, const std::string& code, CodeFields& row) override;
+    Status searchCodes(
+        const CodeFields& after, const std::string& pattern, int32_t limit, std::vector<CodeFields>& rows) override;
 
     Status getDefaults(const std::string& key, DefaultsFields& defaults) override;
     Status setDefaults(const DefaultsFields& defaults) override;

@@ -74,6 +74,20 @@ Status StatementCache::prepare(sqlite3* db)
             " VALUES (?1, ?2, ?3, ?4, ?5)" },
         { setCode, "UPDATE codes SET Description = ?1 WHERE trim(Code) = ?2" },
         { setCodeInSystem, "UPDATE codes SET Description = ?1 WHERE trim(Code) = ?2 AND CodingSystemID = ?3" },
+        { getTopics,
+            "SELECT TopicID, ModuleID, ParentID, HasChild, PatEdDocument, Description FROM topics"
+            " WHERE ModuleID = ?1 ORDER BY TopicID" },
+        { getCode,
+            "SELECT CodeID, Code, CodingSystemID, CodeFlag, Description, PatEdDocument FROM codes"
+            " WHERE trim(Code) = ?2 AND CodingSystemID = ?1 ORDER BY CodeID LIMIT 1" },
+        // Code order is the order of the index on (trim(Code), CodingSystemID)
+        // and the row's identifier, so the rows come from the index in order,
+        // none sorted, from the cursor on. The + keeps the planner off the
+        // index by coding system, which would need the whole system sorted.
+        { codesInOrder,
+            "SELECT CodeID, Code, CodingSystemID, CodeFlag, Description, PatEdDocument FROM codes"
+            " WHERE +CodingSystemID = ?1 AND trim(Code) >= ?2 AND (trim(Code) > ?2 OR CodeID > ?3)"
+            " ORDER BY trim(Code), CodingSystemID, CodeID" },
         { getDefaults, getDefaultsSql },
         { updateDefaults, updateDefaultsSql },
         { insertDefaults, insertDefaultsSql },
@@ -89,7 +103,7 @@ void StatementCache::clear()
     m_patterns.clear();
     for (Statement* s : { &begin, &commit, &rollback, &savepoint, &release, &rollbackTo, &getModule, &insertModule,
              &insertTopic, &getTopic, &setTopic, &nextTopicId, &largestTopicId, &getCodingSystem, &insertCode, &setCode,
-             &setCodeInSystem, &getDefaults, &updateDefaults, &insertDefaults })
+             &setCodeInSystem, &getTopics, &getCode, &codesInOrder, &getDefaults, &updateDefaults, &insertDefaults })
         s->finalize();
     m_db = nullptr;
 }

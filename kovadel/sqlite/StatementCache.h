@@ -38,6 +38,7 @@ public:
     Statement getModule, insertModule;
     Statement insertTopic, getTopic, setTopic, nextTopicId, largestTopicId;
     Statement getCodingSystem, insertCode, setCode, setCodeInSystem;
+    Statement getTopics, getCode, codesInOrder;
     Statement getDefaults, updateDefaults, insertDefaults;
 
 private:

@@ -80,7 +80,9 @@ tr -s ' \n' '  ' <"$tmp/page.txt" >"$tmp/page.flat"
 tr -s ' \n' '  ' <"$src/README.md" >"$tmp/readme.flat"
 for text in "Descriptions are stored cut to 100 characters" "the last character of a line is never read" \
   "a line at column 1 is always at the top level" "The tree has at most ten levels" \
-  "The document word ends with one closing character (typically a comma) that is dropped"; do
+  "The document word ends with one closing character (typically a comma) that is dropped" \
+  "Reads take no write lock and never wait for a run that writes: they see what was last committed" \
+  "Codes come in code order: the code with its blanks cut, byte by byte, then CodeID"; do
   grep -qiF -- "$text" "$tmp/readme.flat" || fail "README.md does not say: $text"
   grep -qiF -- "$text" "$tmp/page.flat" || fail "the manual page does not say: $text"
 done

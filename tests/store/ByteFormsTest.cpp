@@ -84,6 +84,8 @@ TEST(ByteForms, SizesOfTheForms)
     EXPECT_EQ(toSingle(CallStatus {}).size(), 208u);
     EXPECT_EQ(toElement(ModuleRecord {}).size(), 204u);
     EXPECT_EQ(toElement(CodingSystemRecord {}).size(), 104u);
+    EXPECT_EQ(toElement(TopicRecord {}).size(), 276u);
+    EXPECT_EQ(toElement(CodeRecord {}).size(), 412u);
 }
 
 // ---- ModuleRecord -------------------------------------------------------------
@@ -183,7 +185,57 @@ TEST(ByteForms, TopicRecordOffsets)
     expectZero(bytes, 146, 2, "padding");
 }
 
+TEST(ByteForms, TopicElementFormIsUtf16WithoutPadding)
+{
+    TopicRecord record;
+    record.TopicID = 0x01020304;
+    record.ModuleID = 3;
+    record.ParentID = -1;
+    record.HasChild = 1;
+    record.PatEdDocument = QString::fromUtf16(u"htm\\\u0416.htm");
+    // Description left unassigned: NUL code units.
+    const auto element = toElement(record);
+
+    EXPECT_EQ(le32(element, 0), 0x01020304u);
+    EXPECT_EQ(le32(element, 4), 3u);
+    EXPECT_EQ(le32(element, 8), 0xFFFFFFFFu);
+    EXPECT_EQ(le32(element, 12), 1u);
+    EXPECT_EQ(unitsAt(element, 16, 50), paddedUnits(u"htm\\\u0416.htm", 50));
+    EXPECT_EQ(element[16 + 2 * 4], 0x16) << "U+0416 low byte first";
+    EXPECT_EQ(element[16 + 2 * 4 + 1], 0x04);
+    expectZero(element, 116, 160, "unassigned Description");
+
+    TopicRecord back;
+    back.Description = QStringLiteral("junk");
+    fromElement(element.data(), back);
+    EXPECT_EQ(back, record);
+}
+
 // ---- CodeRecord -------------------------------------------------------------------
+
+TEST(ByteForms, CodeElementFormIsUtf16WithoutPadding)
+{
+    CodeRecord record;
+    record.CodeID = 5;
+    record.Code = QString(50, u'C'); // full width: CodingSystemID follows at once
+    record.CodingSystemID = 0x0A0B0C0D;
+    record.CodeFlag = -2;
+    record.Description = QString::fromUtf16(u"\u0391\u03C3\u03B8\u03BC\u03B1 caf\u00E9");
+    record.PatEdDocument = QStringLiteral("doc\\bp.htm");
+    const auto element = toElement(record);
+
+    EXPECT_EQ(le32(element, 0), 5u);
+    EXPECT_EQ(unitsAt(element, 4, 50), std::u16string(50, u'C'));
+    EXPECT_EQ(element[104], 0x0D) << "CodingSystemID starts at byte 104";
+    EXPECT_EQ(le32(element, 104), 0x0A0B0C0Du);
+    EXPECT_EQ(le32(element, 108), 0xFFFFFFFEu);
+    EXPECT_EQ(unitsAt(element, 112, 100), paddedUnits(u"\u0391\u03C3\u03B8\u03BC\u03B1 caf\u00E9", 100));
+    EXPECT_EQ(unitsAt(element, 312, 50), paddedUnits(u"doc\\bp.htm", 50));
+
+    CodeRecord back;
+    fromElement(element.data(), back);
+    EXPECT_EQ(back, record);
+}
 
 TEST(ByteForms, CodeRecordPaddingAndOffsets)
 {
@@ -443,6 +495,20 @@ TEST(ByteForms, ElementFormsRoundTripAnyCodeUnits)
     fromElement(system.data(), systemRecord);
     EXPECT_EQ(toElement(systemRecord), system);
     EXPECT_EQ(static_cast<uint32_t>(systemRecord.CodingSystemID), 0xFCFDFEFFu);
+
+    TopicElement topic {};
+    for (size_t i = 0; i < topic.size(); ++i)
+        topic[i] = static_cast<uint8_t>((i * 53 + 3) % 256);
+    TopicRecord topicRecord;
+    fromElement(topic.data(), topicRecord);
+    EXPECT_EQ(toElement(topicRecord), topic);
+
+    CodeElement code {};
+    for (size_t i = 0; i < code.size(); ++i)
+        code[i] = static_cast<uint8_t>((i * 29 + 101) % 256);
+    CodeRecord codeRecord;
+    fromElement(code.data(), codeRecord);
+    EXPECT_EQ(toElement(codeRecord), code);
 }
 
 TEST(ByteForms, RecordsRoundTripThroughTheSingleForm)

@@ -321,3 +321,59 @@ int32_t GetCodingSystems(SAFEARRAY** list, void* status)
     putUnits(bytes(kv_safearray_element(array, 1)) + 4, 50, u"CPT");
     return 2;
 }
+
+// Remembers element 0 (the module) and replaces the list by two topics,
+// every field distinct.
+int32_t GetTopics(SAFEARRAY** list, void* status)
+{
+    SAFEARRAY* array = *list;
+    g_lastArrayCount = array ? static_cast<int32_t>(array->rgsabound[0].cElements) : -1;
+    g_lastRecordSize = 0;
+    if (array && array->rgsabound[0].cElements > 0) {
+        std::memcpy(g_lastRecord, kv_safearray_element(array, 0), 276);
+        g_lastRecordSize = 276;
+    }
+    std::memcpy(g_lastStatus, status, KV_STATUS_SIZE);
+    kv_safearray_redim(array, 2);
+    for (uint32_t i = 0; i < 2; ++i) {
+        unsigned char* e = bytes(kv_safearray_element(array, i));
+        putI32(e + 0, 301 + i); // TopicID
+        putI32(e + 4, 7); // ModuleID
+        putI32(e + 8, i == 0 ? 0 : 301); // ParentID
+        putI32(e + 12, i == 0 ? 1 : 0); // HasChild
+        putUnits(e + 16, 50, i == 0 ? u"htm\\first.htm" : u"htm\\second.htm"); // PatEdDocument
+        putUnits(e + 116, 80, i == 0 ? u"Asthma \u0416" : u"Caf\u00E9 care"); // Description
+    }
+    fillStatus(status, "GetTopics");
+    return 1;
+}
+
+// Remembers element 0 (system and cursor), the pattern (text 0) and the
+// limit (as text 1), and replaces the list by `limit` codes (two when the
+// limit is not above 0).
+int32_t SearchCodes(SAFEARRAY** list, const char* pattern, int32_t limit, void* status)
+{
+    SAFEARRAY* array = *list;
+    g_lastArrayCount = array ? static_cast<int32_t>(array->rgsabound[0].cElements) : -1;
+    g_lastRecordSize = 0;
+    if (array && array->rgsabound[0].cElements > 0) {
+        std::memcpy(g_lastRecord, kv_safearray_element(array, 0), 412);
+        g_lastRecordSize = 412;
+    }
+    g_lastText[0] = pattern ? pattern : "<null>";
+    g_lastText[1] = std::to_string(limit);
+    std::memcpy(g_lastStatus, status, KV_STATUS_SIZE);
+    const uint32_t count = limit > 0 ? static_cast<uint32_t>(limit) : 2;
+    kv_safearray_redim(array, count);
+    for (uint32_t i = 0; i < count; ++i) {
+        unsigned char* e = bytes(kv_safearray_element(array, i));
+        putI32(e + 0, 501 + i); // CodeID
+        putUnits(e + 4, 50, i == 0 ? u"A01" : u"A02.\u0394"); // Code
+        putI32(e + 104, 3); // CodingSystemID
+        putI32(e + 108, 0x10 + i); // CodeFlag
+        putUnits(e + 112, 100, i == 0 ? u"Typhoid fever" : u"\u041E\u0441\u0442\u0440\u044B\u0439"); // Description
+        putUnits(e + 312, 50, u"htm\\code.htm"); // PatEdDocument
+    }
+    fillStatus(status, "SearchCodes");
+    return 1;
+}

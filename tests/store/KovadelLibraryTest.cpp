@@ -500,6 +500,120 @@ TEST(KovadelLibrary, ArrayWithTheWrongElementSizeIsAnError)
     }
 }
 
+TEST(KovadelLibrary, GetTopicsSendsTheModuleAndReadsEveryElementAtItsOffsets)
+{
+    FakeProbe probe;
+    KovadelLibrary library(kFakePath);
+    std::vector<TopicRecord> list(1);
+    list[0].ModuleID = 7;
+    CallStatus status = sentStatus();
+
+    EXPECT_EQ(library.GetTopics(list, status), 1);
+
+    EXPECT_EQ(probe.lastArrayCount(), 1);
+    int32_t size = 0;
+    const auto filter = probe.lastRecord(&size);
+    ASSERT_EQ(size, 276);
+    EXPECT_EQ(le32(filter.data() + 4), 7u) << "ModuleID at element offset 4";
+    for (size_t i : { 0u, 8u, 12u })
+        EXPECT_EQ(le32(filter.data() + i), 0u) << "offset " << i;
+    for (size_t i = 16; i < 276; ++i)
+        EXPECT_EQ(filter[i], 0) << "unassigned text, byte " << i;
+    expectStatusSent(probe);
+
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].TopicID, 301);
+    EXPECT_EQ(list[0].ModuleID, 7);
+    EXPECT_EQ(list[0].ParentID, 0);
+    EXPECT_EQ(list[0].HasChild, 1);
+    EXPECT_EQ(list[0].PatEdDocument.text(), paddedText(QStringLiteral("htm\\first.htm"), 50));
+    EXPECT_EQ(list[0].Description.text(), paddedText(QString::fromUtf16(u"Asthma \u0416"), 80)) << "nothing converted";
+    EXPECT_EQ(list[1].TopicID, 302);
+    EXPECT_EQ(list[1].ParentID, 301);
+    EXPECT_EQ(list[1].HasChild, 0);
+    EXPECT_EQ(list[1].Description.trimmed(), QString::fromUtf16(u"Caf\u00E9 care"));
+    expectStatusFilled(status, "GetTopics");
+}
+
+TEST(KovadelLibrary, SearchCodesSendsCursorPatternAndLimit)
+{
+    struct Row {
+        const char16_t* pattern;
+        const char* patternBytes; // as the library receives it: ANSI
+        int32_t limit;
+        size_t expectedCount;
+    };
+    const Row rows[] = {
+        { u"", "", 0, 2 },
+        { u"  typh fev ", "  typh fev ", -1, 2 },
+        { u"caf\u00E9", "caf\xE9", 1, 1 },
+        { u"A0", "A0", 3, 3 },
+    };
+    FakeProbe probe;
+    KovadelLibrary library(kFakePath);
+    for (const Row& row : rows) {
+        const QString pattern = QString::fromUtf16(row.pattern);
+        std::vector<CodeRecord> list(1);
+        list[0].CodingSystemID = 3;
+        list[0].CodeID = 77;
+        list[0].Code = QStringLiteral("B9");
+        CallStatus status = sentStatus();
+
+        EXPECT_EQ(library.SearchCodes(list, pattern, row.limit, status), 1) << row.patternBytes;
+
+        EXPECT_EQ(probe.lastText(0), std::string(row.patternBytes));
+        EXPECT_EQ(probe.lastText(1), std::to_string(row.limit));
+        int32_t size = 0;
+        const auto cursor = probe.lastRecord(&size);
+        ASSERT_EQ(size, 412);
+        EXPECT_EQ(le32(cursor.data() + 0), 77u) << "CodeID at 0";
+        EXPECT_EQ(cursor[4], 'B') << "Code at 4, UTF-16LE";
+        EXPECT_EQ(cursor[5], 0);
+        EXPECT_EQ(cursor[6], '9');
+        EXPECT_EQ(cursor[8], ' ') << "Code blank-padded";
+        EXPECT_EQ(le32(cursor.data() + 104), 3u) << "CodingSystemID at 104";
+        EXPECT_EQ(le32(cursor.data() + 108), 0u);
+        for (size_t i = 112; i < 412; ++i)
+            EXPECT_EQ(cursor[i], 0) << "unassigned text, byte " << i;
+        expectStatusSent(probe);
+
+        ASSERT_EQ(list.size(), row.expectedCount) << row.patternBytes;
+        EXPECT_EQ(list[0].CodeID, 501);
+        EXPECT_EQ(list[0].Code.text(), paddedText(QStringLiteral("A01"), 50));
+        EXPECT_EQ(list[0].CodingSystemID, 3);
+        EXPECT_EQ(list[0].CodeFlag, 0x10);
+        EXPECT_EQ(list[0].Description.text(), paddedText(QStringLiteral("Typhoid fever"), 100));
+        EXPECT_EQ(list[0].PatEdDocument.trimmed(), QStringLiteral("htm\\code.htm"));
+        if (row.expectedCount > 1) {
+            EXPECT_EQ(list[1].CodeID, 502);
+            EXPECT_EQ(list[1].Code.trimmed(), QString::fromUtf16(u"A02.\u0394")) << "nothing converted";
+            EXPECT_EQ(list[1].CodeFlag, 0x11);
+            EXPECT_EQ(list[1].Description.trimmed(), QString::fromUtf16(u"\u041E\u0441\u0442\u0440\u044B\u0439"));
+        }
+        expectStatusFilled(status, "SearchCodes");
+    }
+}
+
+TEST(KovadelLibrary, GetCodeMissingFromTheLibraryIsNamed)
+{
+    KovadelLibrary library(kFakePath);
+    CodeRecord record;
+    record.Code = QStringLiteral("A01");
+    record.CodingSystemID = 3;
+    CallStatus status;
+    // The stand-in does not export GetCode.
+    try {
+        library.GetCode(record, status);
+        FAIL() << "no error for a missing function";
+    } catch (const ExternalsError& error) {
+        const QString message = QString::fromStdString(error.what());
+        EXPECT_TRUE(message.contains(QStringLiteral("function GetCode;"))) << error.what();
+        EXPECT_TRUE(message.contains(kFakePath)) << error.what();
+    }
+    EXPECT_EQ(record.Code.trimmed(), QStringLiteral("A01"));
+    EXPECT_EQ(record.CodingSystemID, 3);
+}
+
 // ---- Default location -------------------------------------------------------------
 
 TEST(KovadelLibrary, DefaultPathIsBesideTheProgramOrTheBareName)

@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -190,4 +191,96 @@ TEST(RealLibrary, AStopRequestEndsTheUnitAtItsNextCall)
     library.EndVelk();
     Interruption::reset();
     EXPECT_FALSE(Interruption::requested());
+}
+
+// The three reads through the binding: topics of a module, one code, and a
+// search that pages with the last code it got; the pattern goes out in the
+// code page and its small letters find capitals.
+TEST(RealLibrary, ReadsOfTopicsAndCodes)
+{
+    const QString libraryPath = QStringLiteral(KOVADEL_LIBRARY_PATH);
+    if (!QFileInfo::exists(libraryPath))
+        GTEST_SKIP() << "the data-access library has not been built";
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    KovadelLibrary library(libraryPath);
+    ASSERT_NE(library.StartVelk(dir.filePath(QStringLiteral("reads.db")), QStringLiteral("ADMIN"), QString()), 0)
+        << library.LastError().toStdString();
+    CallStatus status;
+    ASSERT_NE(
+        library.ExecuteQuery(QStringLiteral("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD')"), status), 0);
+    CodingSystemRecord system;
+    system.CodingSystemName = QStringLiteral("ICD");
+    ASSERT_NE(library.GetCodingSystem(system, status), 0);
+
+    const char16_t* codes[][2] = { { u"B20", u"HIV disease" }, { u"A01", u"Typhoid fever" },
+        { u"C50", u"\u00C9ryth\u00E8me fever" }, { u"A02", u"Salmonella" } };
+    for (const auto& c : codes) {
+        CodeRecord code;
+        code.Code = QString::fromUtf16(c[0]);
+        code.CodingSystemID = system.CodingSystemID;
+        code.Description = QString::fromUtf16(c[1]);
+        code.PatEdDocument = QStringLiteral("htm\\code.htm");
+        ASSERT_NE(library.InsertCode(code, status), 0) << library.LastError().toStdString();
+    }
+
+    CodeRecord one;
+    one.Code = QStringLiteral("A02");
+    one.CodingSystemID = system.CodingSystemID;
+    ASSERT_EQ(library.GetCode(one, status), 1) << library.LastError().toStdString();
+    EXPECT_EQ(one.Description.trimmed(), QStringLiteral("Salmonella"));
+    EXPECT_EQ(one.PatEdDocument.trimmed(), QStringLiteral("htm\\code.htm"));
+    one.Code = QStringLiteral("A03");
+    EXPECT_EQ(library.GetCode(one, status), 0);
+
+    struct Case {
+        const char16_t* pattern;
+        QStringList codes; // in code order, paged two at a time
+    };
+    const Case cases[] = {
+        { u"", { QStringLiteral("A01"), QStringLiteral("A02"), QStringLiteral("B20"), QStringLiteral("C50") } },
+        { u"a0", { QStringLiteral("A01"), QStringLiteral("A02") } },
+        { u"FEVER", { QStringLiteral("A01"), QStringLiteral("C50") } },
+        { u"\u00E9ryth", { QStringLiteral("C50") } },
+    };
+    for (const Case& c : cases) {
+        QStringList found;
+        std::vector<CodeRecord> page(1);
+        page[0].CodingSystemID = system.CodingSystemID;
+        for (int pages = 0; pages < 10; ++pages) {
+            ASSERT_EQ(library.SearchCodes(page, QString::fromUtf16(c.pattern), 2, status), 1)
+                << library.LastError().toStdString();
+            ASSERT_LE(page.size(), 2u);
+            for (const CodeRecord& r : page)
+                found.append(r.Code.trimmed());
+            if (page.empty())
+                break;
+            // The last code received is the next call's cursor.
+            const CodeRecord last = page.back();
+            page.assign(1, last);
+        }
+        EXPECT_EQ(found, c.codes) << QString::fromUtf16(c.pattern).toStdString();
+    }
+
+    ModuleRecord module;
+    module.ModuleName = QStringLiteral("Adult");
+    module.DirectoryPrefix = QStringLiteral("ADU");
+    ASSERT_NE(library.InsertModule(module, status), 0);
+    ASSERT_NE(library.GetModule(module, status), 0);
+    for (const char* description : { "Asthma", "Bronchitis" }) {
+        TopicRecord topic;
+        topic.ModuleID = module.ModuleID;
+        topic.PatEdDocument = QStringLiteral("htm\\t.htm");
+        topic.Description = QString::fromLatin1(description);
+        ASSERT_NE(library.InsertTopic(topic, status), 0);
+    }
+    std::vector<TopicRecord> topics(1);
+    topics[0].ModuleID = module.ModuleID;
+    ASSERT_EQ(library.GetTopics(topics, status), 1) << library.LastError().toStdString();
+    ASSERT_EQ(topics.size(), 2u);
+    EXPECT_LT(topics[0].TopicID, topics[1].TopicID);
+    EXPECT_EQ(topics[0].Description.trimmed(), QStringLiteral("Asthma"));
+    EXPECT_EQ(topics[1].ModuleID, module.ModuleID);
+    library.EndVelk();
 }

@@ -2,14 +2,16 @@
 //
 // Every call is appended to `calls` with a copy of what the caller sent (the
 // record as it was when the call was made). The results come from a small
-// in-memory model that tests fill beforehand: `modules`, `codingSystems` and
-// `topicIdForGetTopic` (InsertModule and DeleteModules change `modules`); `failOp` makes one named operation fail (result 0,
+// in-memory model that tests fill beforehand: `modules`, `codingSystems`,
+// `topics`, `codes` and `topicIdForGetTopic` (InsertModule and DeleteModules
+// change `modules`); `failOp` makes one named operation fail (result 0,
 // StatusText1 set). Per-operation hooks can replace the default behaviour.
 #pragma once
 
 #include "store/Externals.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include <algorithm>
 #include <functional>
@@ -25,7 +27,8 @@ struct RecordedCall {
     {
     }
     std::string op;
-    QString text; // path or SQL text
+    QString text; // path, SQL text or search pattern
+    int32_t limit = 0; // SearchCodes
     std::optional<ModuleRecord> module;
     std::optional<TopicRecord> topic;
     std::optional<CodeRecord> code;
@@ -33,6 +36,8 @@ struct RecordedCall {
     std::optional<PatEdDefaultsRecord> defaults;
     std::vector<ModuleRecord> moduleList;              // the filter array as sent
     std::vector<CodingSystemRecord> codingSystemList;  // the filter array as sent
+    std::vector<TopicRecord> topicList;                // the filter array as sent
+    std::vector<CodeRecord> codeList;                  // the filter (and cursor) array as sent
 };
 
 class RecordingExternals : public Externals {
@@ -42,6 +47,8 @@ public:
     // The model.
     std::vector<ModuleRecord> modules;
     std::vector<CodingSystemRecord> codingSystems;
+    std::vector<TopicRecord> topics; // GetTopics lists them by ModuleID in TopicID order
+    std::vector<CodeRecord> codes;   // GetCode and SearchCodes look in them
     PatEdDefaultsRecord defaults;
     int32_t topicIdForGetTopic = 100;
     int32_t startResult = 1;
@@ -169,6 +176,21 @@ public:
     }
     int32_t SetTopic(TopicRecord& record, CallStatus& status) override { return topicCall("SetTopic", record, status); }
     int32_t DeleteTopics(TopicRecord& record, CallStatus& status) override { return topicCall("DeleteTopics", record, status); }
+    int32_t GetTopics(std::vector<TopicRecord>& list, CallStatus& status) override
+    {
+        RecordedCall call {"GetTopics"};
+        call.topicList = list;
+        calls.push_back(call);
+        const int32_t moduleId = list.empty() ? 0 : list[0].ModuleID;
+        std::vector<TopicRecord> found;
+        for (const auto& t : topics)
+            if (t.ModuleID == moduleId)
+                found.push_back(t);
+        std::stable_sort(found.begin(), found.end(),
+            [](const TopicRecord& a, const TopicRecord& b) { return a.TopicID < b.TopicID; });
+        list = found;
+        return result("GetTopics", 1, &status);
+    }
     int32_t GetCodingSystems(std::vector<CodingSystemRecord>& list, CallStatus& status) override
     {
         RecordedCall call {"GetCodingSystems"};
@@ -197,6 +219,51 @@ public:
     int32_t InsertCode(CodeRecord& record, CallStatus& status) override { return codeCall("InsertCode", record, status); }
     int32_t SetCode(CodeRecord& record, CallStatus& status) override { return codeCall("SetCode", record, status); }
     int32_t DeleteCodes(CodeRecord& record, CallStatus& status) override { return codeCall("DeleteCodes", record, status); }
+    int32_t GetCode(CodeRecord& record, CallStatus& status) override
+    {
+        RecordedCall call {"GetCode"};
+        call.code = record;
+        calls.push_back(call);
+        for (const auto& c : codes)
+            if (c.CodingSystemID == record.CodingSystemID && trimmedName(c.Code.text()) == trimmedName(record.Code.text())) {
+                record = c;
+                return result("GetCode", 1, &status);
+            }
+        return result("GetCode", 0, &status);
+    }
+    // The codes of list[0].CodingSystemID in code order, after the cursor,
+    // whose code starts with the pattern or whose description has a word
+    // beginning with each word of the pattern (case folded as QString folds it).
+    int32_t SearchCodes(std::vector<CodeRecord>& list, const QString& pattern, int32_t limit, CallStatus& status) override
+    {
+        RecordedCall call {"SearchCodes", pattern};
+        call.limit = limit;
+        call.codeList = list;
+        calls.push_back(call);
+        const CodeRecord cursor = list.empty() ? CodeRecord {} : list[0];
+        const auto key = [](const CodeRecord& c) { return std::make_pair(trimmedName(c.Code.text()).toUtf8(), c.CodeID); };
+        const QStringList words = pattern.split(u' ', Qt::SkipEmptyParts);
+        std::vector<CodeRecord> found;
+        for (const auto& c : codes) {
+            if (c.CodingSystemID != cursor.CodingSystemID || (cursor.CodeID > 0 && !(key(cursor) < key(c))))
+                continue;
+            bool matches = words.isEmpty() || trimmedName(c.Code.text()).startsWith(pattern.trimmed(), Qt::CaseInsensitive);
+            if (!matches) {
+                const QStringList described = c.Description.trimmed().split(u' ', Qt::SkipEmptyParts);
+                matches = std::all_of(words.begin(), words.end(), [&](const QString& word) {
+                    return std::any_of(described.begin(), described.end(),
+                        [&](const QString& d) { return d.startsWith(word, Qt::CaseInsensitive); });
+                });
+            }
+            if (matches)
+                found.push_back(c);
+        }
+        std::stable_sort(found.begin(), found.end(), [&](const CodeRecord& a, const CodeRecord& b) { return key(a) < key(b); });
+        if (limit > 0 && found.size() > static_cast<size_t>(limit))
+            found.resize(static_cast<size_t>(limit));
+        list = found;
+        return result("SearchCodes", 1, &status);
+    }
     int32_t GetPatEdDefaults(PatEdDefaultsRecord& record, CallStatus& status) override
     {
         RecordedCall call {"GetPatEdDefaults"};

@@ -99,6 +99,37 @@ KOVADEL_API int32_t DeleteCodes(void* record, void* status);
 KOVADEL_API int32_t GetPatEdDefaults(void* record, void* status);
 KOVADEL_API int32_t SetPatEdDefaults(void* record, void* status);
 
+/* Read operations. None needs a unit of work; inside one they see its
+ * changes. They never take the write lock: a writer in another process
+ * neither waits for them nor is slowed by them, and they see the last state
+ * that was committed (a unit that another process has open is not waited for).
+ *
+ * GetTopics: *list holds one or more topic elements; element 0's ModuleID
+ * names the module. The array is replaced by every topic of that module in
+ * TopicID order (no elements when it has none, still returning 1). Returns 0
+ * with a reason on failure (no database, no array, wrong element size).
+ *
+ * GetCode: the CodeRecord's CodingSystemID and Code name the code (the code
+ * compared as stored codes are: trailing blanks are not significant). Found:
+ * 1, and every field of the record filled in. Not found: 0, as GetCodingSystem
+ * and GetModule report it.
+ *
+ * SearchCodes: *list holds one or more code elements; element 0's
+ * CodingSystemID names the coding system. When element 0's CodeID is greater
+ * than 0 the search continues: only codes after (element 0's Code, CodeID) in
+ * code order are returned, so a caller pages through a system by passing back
+ * the last element it got. `pattern` (ANSI, NUL-terminated): blank or empty
+ * matches every code; otherwise a code matches when its code starts with the
+ * trimmed pattern, or when every blank-separated word of the pattern begins a
+ * word of its description; both compared without regard to case (Latin,
+ * Greek and Cyrillic letters, not only ASCII). Code order: the code text
+ * (trailing blanks cut) byte by byte, then CodeID. `limit` > 0: at most that
+ * many elements; `limit` <= 0: no limit. Returns 1 (also when nothing
+ * matched), 0 with a reason on failure as GetTopics does. */
+KOVADEL_API int32_t GetTopics(SAFEARRAY** list, void* status);
+KOVADEL_API int32_t GetCode(void* record, void* status);
+KOVADEL_API int32_t SearchCodes(SAFEARRAY** list, const char* pattern, int32_t limit, void* status);
+
 /* Units of work. Units nest: only the outermost commit writes; a roll-back at
  * any depth undoes the whole outer unit, and every data operation then fails
  * until the outermost unit has been ended. Outside a unit each operation is

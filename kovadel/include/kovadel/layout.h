@@ -4,8 +4,9 @@
  * Single form: one record passed by itself. Text of N characters is N bytes
  * in the ANSI code page, no terminator; 32-bit fields are little-endian at
  * offsets that are multiples of 4.
- * Element form: the elements of the GetModules / GetCodingSystems arrays.
- * No padding; text of N characters is N UTF-16LE code units.
+ * Element form: the elements of the GetModules, GetCodingSystems, GetTopics
+ * and SearchCodes arrays. No padding; text of N characters is N UTF-16LE
+ * code units.
  */
 #ifndef KOVADEL_LAYOUT_H
 #define KOVADEL_LAYOUT_H
@@ -32,6 +33,13 @@
 #define KV_TOPIC_DOCUMENT_LEN 50
 #define KV_TOPIC_DESCRIPTION 66
 #define KV_TOPIC_DESCRIPTION_LEN 80
+#define KV_TOPIC_ELEMENT_SIZE 276
+#define KV_TOPIC_ELEMENT_ID 0
+#define KV_TOPIC_ELEMENT_MODULE 4
+#define KV_TOPIC_ELEMENT_PARENT 8
+#define KV_TOPIC_ELEMENT_HASCHILD 12
+#define KV_TOPIC_ELEMENT_DOCUMENT 16
+#define KV_TOPIC_ELEMENT_DESCRIPTION 116
 
 /* CodeRecord */
 #define KV_CODE_SIZE 216
@@ -44,6 +52,13 @@
 #define KV_CODE_DESCRIPTION_LEN 100
 #define KV_CODE_DOCUMENT 164
 #define KV_CODE_DOCUMENT_LEN 50
+#define KV_CODE_ELEMENT_SIZE 412
+#define KV_CODE_ELEMENT_ID 0
+#define KV_CODE_ELEMENT_CODE 4
+#define KV_CODE_ELEMENT_SYSTEM 104
+#define KV_CODE_ELEMENT_FLAG 108
+#define KV_CODE_ELEMENT_DESCRIPTION 112
+#define KV_CODE_ELEMENT_DOCUMENT 312
 
 /* CodingSystemRecord */
 #define KV_SYSTEM_SIZE 56
