@@ -1,6 +1,7 @@
 #include "PgSchema.h"
 
 #include "Records.h"
+#include "Settings.h"
 
 #include <cstring>
 #include <string>
@@ -97,6 +98,11 @@ CREATE INDEX codes_system ON codes (CodingSystemID);
             (void)link.exec("ROLLBACK");
             return st;
         };
+        // At most the busy wait, as for any writer (0: no limit for the
+        // server, so then a short one).
+        const int wait = busyTimeoutMs();
+        if (Status st = link.exec("SET LOCAL lock_timeout = " + std::to_string(wait == 0 ? 1 : wait)); !st)
+            return undo(st);
         if (Status st = link.exec("SELECT pg_advisory_xact_lock(" + std::to_string(kPgLibraryLock) + ")"); !st)
             return undo(st);
         std::vector<std::string> missing;
