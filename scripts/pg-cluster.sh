@@ -47,7 +47,7 @@ as_owner() {
 stop_cluster() {
   [ -d "$dir" ] || return 0
   if [ -n "$bindir" ] && [ -f "$dir/data/postmaster.pid" ]; then
-    as_owner "$bindir/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
+    as_owner "$bindir/pg_ctl" -D "$dir/data" -m immediate -w stop >"$dir/stop.log" 2>&1 || cat "$dir/stop.log" "$dir/server.log" >&2 || true
   fi
   if [ -f "$dir/host" ]; then
     host=$(cat "$dir/host")

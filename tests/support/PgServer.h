@@ -6,6 +6,7 @@
 // VELK_REQUIRE_PG=1 (CI) it fails instead.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <libpq-fe.h>
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace pgtest {
@@ -156,6 +158,20 @@ inline std::string freshPgDatabase(std::string& why)
         why = "the test server cannot be reached: " + server.error();
         return std::string();
     }
+    // The databases of the tests before this one go: the cluster's folder
+    // would otherwise grow by one database per test.
+    static std::vector<std::pair<std::string, std::string>> made; // test, database
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string current = test ? std::string(test->test_suite_name()) + "." + test->name() : std::string();
+    for (auto it = made.begin(); it != made.end();) {
+        if (it->first != current) {
+            (void)server.exec("DROP DATABASE IF EXISTS " + it->second + " WITH (FORCE)");
+            it = made.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    made.emplace_back(current, name);
     if (!server.exec("DROP DATABASE IF EXISTS " + name) || !server.exec("CREATE DATABASE " + name)) {
         why = "cannot create a test database: " + server.error();
         return std::string();
