@@ -2,15 +2,19 @@
 
 #include "app/ActivationComponent.h"
 #include "app/DialogFont.h"
+#include "app/LibraryContentsWindow.h"
+#include "store/Interruption.h"
 
 #include "ui_PatEdConfig.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -66,6 +70,12 @@ PatEdConfig::PatEdConfig(QWidget* parent)
     connect(m_ui->BuildTopic, &QAction::triggered, this, &PatEdConfig::BuildTopic_Click);
     connect(m_ui->ClearTopic, &QAction::triggered, this, &PatEdConfig::ClearTopic_Click);
     connect(m_ui->Exit, &QAction::triggered, this, &PatEdConfig::Exit_Click);
+    connect(m_ui->LibraryContents, &QAction::triggered, this, &PatEdConfig::LibraryContents_Click);
+    m_ui->LibraryContents->setEnabled(false);
+    connect(m_ui->ModuleList, &QListWidget::itemSelectionChanged, this,
+        [this]() { followSelection(ListName::ModuleList); });
+    connect(m_ui->CodeList, &QListWidget::itemSelectionChanged, this,
+        [this]() { followSelection(ListName::CodeList); });
     connect(m_ui->CreateModule, &QPushButton::clicked, this, &PatEdConfig::CreateModule_Click);
     connect(m_ui->CmdLoad, &QPushButton::clicked, this, &PatEdConfig::CmdLoad_Click);
     connect(m_ui->CmdClear, &QPushButton::clicked, this, &PatEdConfig::CmdClear_Click);
@@ -176,10 +186,47 @@ void PatEdConfig::setBusy(bool busy)
 
 void PatEdConfig::refreshMain() { repaint(); }
 
+void PatEdConfig::setContentsSource(ContentsSource* source)
+{
+    m_contentsSource = source;
+    m_ui->LibraryContents->setEnabled(source != nullptr);
+}
+
 void PatEdConfig::run(const std::function<void()>& command)
 {
-    if (command)
+    if (!command)
+        return;
+    // While a handler runs, its list refills are not followed: the contents
+    // are read once, after it has ended (its unit of work with it).
+    {
+        const QScopedValueRollback<bool> running(m_commandRunning, true);
         command();
+    }
+    // A stopped command ends the program: nothing to show any more.
+    if (m_contentsWindow && m_contentsWindow->isVisible() && !Interruption::requested())
+        m_contentsWindow->refresh(listText(ListName::ModuleList), listText(ListName::CodeList), false);
+}
+
+void PatEdConfig::followSelection(ListName which)
+{
+    if (m_commandRunning || !m_contentsWindow || !m_contentsWindow->isVisible())
+        return;
+    if (which == ListName::ModuleList)
+        m_contentsWindow->showModule(listText(which));
+    else
+        m_contentsWindow->showCodingSystem(listText(which));
+}
+
+void PatEdConfig::LibraryContents_Click()
+{
+    if (!m_contentsSource)
+        return;
+    if (!m_contentsWindow)
+        m_contentsWindow = new LibraryContentsWindow(*m_contentsSource, this);
+    m_contentsWindow->refresh(listText(ListName::ModuleList), listText(ListName::CodeList), true);
+    m_contentsWindow->show();
+    m_contentsWindow->raise();
+    m_contentsWindow->activateWindow();
 }
 
 void PatEdConfig::BuildTopic_Click() { run(m_commands.BuildTopic); }
@@ -224,6 +271,14 @@ bool PatEdConfig::eventFilter(QObject* watched, QEvent* event)
         placeTabControls();
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void PatEdConfig::closeEvent(QCloseEvent* event)
+{
+    // The program ends with its main window: "Library Contents" goes with it.
+    if (m_contentsWindow)
+        m_contentsWindow->close();
+    QMainWindow::closeEvent(event);
 }
 
 void PatEdConfig::changeEvent(QEvent* event)

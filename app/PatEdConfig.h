@@ -20,6 +20,8 @@
 #include <functional>
 #include <memory>
 
+class ContentsSource;
+class LibraryContentsWindow;
 class QListWidget;
 
 namespace Ui {
@@ -51,6 +53,11 @@ public:
     void setMessageSink(std::function<void(const QString&)> sink);
     // Called once when the window object is destroyed.
     void setTerminateHandler(std::function<void()> handler);
+    // What View > Library Contents reads (it must outlive the window). Without
+    // one the command is greyed.
+    void setContentsSource(ContentsSource* source);
+    // The "Library Contents" window, once View > Library Contents has made it.
+    LibraryContentsWindow* contentsWindow() const { return m_contentsWindow; }
 
     // The texts of the module text boxes ModName and ModDirPrefix.
     QString modName() const;
@@ -81,9 +88,12 @@ public slots:
     // Unloads the window at once, without a question. Closing the window
     // through its frame does the same.
     void Exit_Click();
+    // Opens "Library Contents" on the selected module and coding system.
+    void LibraryContents_Click();
 
 protected:
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -92,7 +102,10 @@ private:
     void Form_Terminate();
     void placeTabControls();
     void applyHighlightColour();
-    static void run(const std::function<void()>& command);
+    // Runs a command to its end; "Library Contents", when it is open, then
+    // reads the database again.
+    void run(const std::function<void()>& command);
+    void followSelection(ListName which);
 
     std::unique_ptr<Ui::PatEdConfig> m_ui;
     CommonDialog1 m_commonDialog;
@@ -102,6 +115,9 @@ private:
     std::function<void()> m_terminateHandler;
     // Each tab control's place relative to SSTab1, as the form gives it.
     QHash<QWidget*, QPoint> m_tabPlaces;
+    ContentsSource* m_contentsSource = nullptr;
+    LibraryContentsWindow* m_contentsWindow = nullptr; // a child window, made on first use
+    bool m_commandRunning = false;
     bool m_busy = false;
     bool m_terminated = false;
 };

@@ -7,6 +7,9 @@ add_library(velk_gui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CommonDialog1.h
   ${CMAKE_CURRENT_LIST_DIR}/DialogFont.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DialogFont.h
+  ${CMAKE_CURRENT_LIST_DIR}/LibraryContentsWindow.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LibraryContentsWindow.h
+  ${CMAKE_CURRENT_LIST_DIR}/LibraryContentsWindow.ui
   ${CMAKE_CURRENT_LIST_DIR}/LoadStatus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LoadStatus.h
   ${CMAKE_CURRENT_LIST_DIR}/LoadStatus.ui

@@ -13,6 +13,7 @@
 #include "batch/CommandLine.h"
 #include "batch/HeadlessRun.h"
 #include "batch/Startup.h"
+#include "core/ExternalsContents.h"
 #include "store/Interruption.h"
 #include "store/KovadelLibrary.h"
 
@@ -59,6 +60,8 @@ int runWithWindows(int argc, char** argv, const CommandLinePlan& plan)
         });
     }
     {
+        // What View > Library Contents reads; it outlives the window.
+        ExternalsContents contents(library);
         PatEdConfig window;
         PatEdContext ctx {vars, window, library};
         // Form_Terminate: the database is closed once, when the window goes.
@@ -66,6 +69,7 @@ int runWithWindows(int argc, char** argv, const CommandLinePlan& plan)
             if (databaseOpen)
                 library.EndVelk();
         });
+        window.setContentsSource(&contents);
         // A command that a signal stopped has rolled its unit back; the
         // window then closes.
         window.setCommands(windowCommands(ctx, window, [&commandInterrupted]() {

@@ -2,11 +2,13 @@
 
 #include "coding/CmdClear.h"
 #include "coding/CmdLoad.h"
+#include "coding/CodeExport.h"
 #include "coding/LoadCodingDescription.h"
 #include "modules/ClearTopic.h"
 #include "store/ByteForms.h"
 #include "store/UnitOfWork.h"
 #include "topics/BuildTopic.h"
+#include "topics/IndexExport.h"
 
 namespace {
 
@@ -112,11 +114,53 @@ bool codeDescription(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& 
     return true;
 }
 
+bool isExport(BatchAction action)
+{
+    return action == BatchAction::TopicExport || action == BatchAction::CodeExport
+        || action == BatchAction::CodeExportDescriptions;
+}
+
+// An export only reads the database: it takes no unit of work, so a writer
+// in another process is neither held up nor holds it up. The output file is
+// replaced whole, or left as it was.
+bool runExport(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& report)
+{
+    const QString path = plan.fileDir + plan.fileName;
+    if (path.isEmpty()) {
+        ctx.ui.messageBox(QStringLiteral("No output file was named on the command line. Give the file's folder "
+                                         "and name after the name."));
+        return false;
+    }
+    ExportCounts counts;
+    QString failure;
+    switch (plan.action) {
+    case BatchAction::TopicExport:
+        failure = exportTopicIndex(ctx, plan.name, path, counts);
+        report = topicExportReport(plan.name, path, counts.recordsWritten);
+        break;
+    case BatchAction::CodeExport:
+        failure = exportCodes(ctx, plan.name, path, counts);
+        report = codeExportReport(plan.name, path, counts.recordsWritten, counts.linesWritten);
+        break;
+    default:
+        failure = exportCodeDescriptions(ctx, plan.name, path, counts);
+        report = descriptionExportReport(plan.name, path, counts.recordsWritten);
+        break;
+    }
+    if (!failure.isEmpty()) {
+        report = RunReport();
+        ctx.ui.messageBox(failure);
+        return false;
+    }
+    return true;
+}
+
 QString missingNameMessage(BatchAction action)
 {
     switch (action) {
     case BatchAction::TopicCreate:
     case BatchAction::TopicDelete:
+    case BatchAction::TopicExport:
         return QStringLiteral("No module name was given on the command line.");
     default:
         return QStringLiteral("No coding system name was given on the command line.");
@@ -133,6 +177,11 @@ QString unrepresentableName(const CommandLinePlan& plan)
         module.ModuleName = plan.name;
         if (plan.action == BatchAction::TopicCreate)
             module.DirectoryPrefix = plan.prefix;
+        return unrepresentableNames(module);
+    }
+    if (plan.action == BatchAction::TopicExport) {
+        ModuleRecord module;
+        module.ModuleName = plan.name;
         return unrepresentableNames(module);
     }
     CodingSystemRecord system;
@@ -177,6 +226,8 @@ bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& r
         ctx.ui.messageBox(reason.left(1).toUpper() + reason.mid(1) + QStringLiteral("; nothing was changed."));
         return false;
     }
+    if (isExport(plan.action))
+        return runExport(ctx, plan, report);
     UnitOfWork unit(ctx.store);
     if (!unit.begin()) {
         damaged = unit.damaged();
@@ -203,6 +254,9 @@ bool runBatchAction(PatEdContext& ctx, const CommandLinePlan& plan, RunReport& r
     case BatchAction::CodeDescription:
         ok = codeDescription(ctx, plan, done);
         break;
+    case BatchAction::TopicExport:
+    case BatchAction::CodeExport:
+    case BatchAction::CodeExportDescriptions:
     case BatchAction::None:
         break;
     }

@@ -55,6 +55,9 @@ CommandLinePlan planCommandLine(const QString& commandLine)
     case BatchAction::CodeCreate:
     case BatchAction::CodeDelete:
     case BatchAction::CodeDescription:
+    case BatchAction::TopicExport:
+    case BatchAction::CodeExport:
+    case BatchAction::CodeExportDescriptions:
         plan.name = next(rest);
         plan.fileDir = next(rest);
         plan.fileName = next(rest);
@@ -81,12 +84,18 @@ QString usageText()
         "  velkindex DB code create NAME DIR FILE\n"
         "  velkindex DB code delete NAME\n"
         "  velkindex DB code description NAME DIR FILE\n"
+        "  velkindex DB topic export NAME DIR FILE\n"
+        "  velkindex DB code export NAME DIR FILE\n"
+        "  velkindex DB code export-descriptions NAME DIR FILE\n"
         "\n"
         "The input file is DIR followed directly by FILE: give DIR with its trailing /.\n"
+        "The exports write that file (an index file, a code file, a description file)\n"
+        "in the code page of the input files, replacing it whole or not at all.\n"
         "No word can contain a space. WORD, DIR and FILE of topic delete are not used.\n"
         "\n"
         "Exit status: 0 success (also a delete that matched nothing);\n"
-        "1 the batch action failed and nothing was changed (also a busy database);\n"
+        "1 the batch action failed and nothing was changed (also a busy database;\n"
+        "for an export: an unknown name, or a text the code page cannot hold);\n"
         "2 the program could not start (a setting, database, library or display).\n"
         "\n"
         "Environment: VELKINDEX_CODEPAGE, the code page of the input files (default\n"

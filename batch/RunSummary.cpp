@@ -204,6 +204,26 @@ RunReport codeDescriptionReport(const QString& name, const QString& path, const 
         listing(path, joined(skippedKinds(counts), cutKinds(counts))) };
 }
 
+RunReport topicExportReport(const QString& name, const QString& path, int64_t topics)
+{
+    return { QStringLiteral("topic export %1: %2 written to %3").arg(name, counted(topics, "topic", "topics"), path),
+        {} };
+}
+
+RunReport codeExportReport(const QString& name, const QString& path, int64_t codes, int64_t lines)
+{
+    return { QStringLiteral("code export %1: %2 written to %3 in %4")
+                 .arg(name, counted(codes, "code", "codes"), path, counted(lines, "line", "lines")),
+        {} };
+}
+
+RunReport descriptionExportReport(const QString& name, const QString& path, int64_t descriptions)
+{
+    return { QStringLiteral("code export-descriptions %1: %2 written to %3")
+                 .arg(name, counted(descriptions, "description", "descriptions"), path),
+        {} };
+}
+
 QString buildNotice(const QString& path, const BuildCounts& counts)
 {
     return notice(path, buildFigures(counts), cutKinds(counts));

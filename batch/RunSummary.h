@@ -53,6 +53,13 @@ RunReport codeCreateReport(const QString& name, const QString& path, const LoadC
 RunReport codeDeleteReport(const QString& name, int systemsCleared);
 RunReport codeDescriptionReport(const QString& name, const QString& path, const LoadCounts& counts);
 
+// The exports: "topic export ADULT: 412 topics written to PATH", "code export
+// ICD: 3,400 codes written to PATH in 1,200 lines", "code export-descriptions
+// ICD: 3,390 descriptions written to PATH".
+RunReport topicExportReport(const QString& name, const QString& path, int64_t topics);
+RunReport codeExportReport(const QString& name, const QString& path, int64_t codes, int64_t lines);
+RunReport descriptionExportReport(const QString& name, const QString& path, int64_t descriptions);
+
 // The message box after a build or load from the window; empty when nothing
 // was skipped or cut, and then no box is shown. For example:
 //

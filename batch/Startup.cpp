@@ -2,10 +2,19 @@
 
 #include "batch/BatchActions.h"
 #include "encoding/CodePage.h"
+#include "kovadel/postgres/PgUri.h"
 #include "modules/ModuleList.h"
 #include "store/Interruption.h"
 
 namespace {
+
+// The database as messages name it: a server URI with its password masked.
+QString shownDatabase(const QString& database)
+{
+    if (!kovadel::isPostgresUri(database.toStdString()))
+        return database;
+    return QString::fromStdString(kovadel::maskedUri(database.toStdString()));
+}
 
 void fillCodeList(PatEdContext& ctx)
 {
@@ -73,14 +82,14 @@ StartupOutcome Form_Load(PatEdContext& ctx, const CommandLinePlan& plan)
             // run failed and can be run again; the window cannot start.
             ctx.ui.messageBox(QStringLiteral("The database %1 could not be opened: %2. Nothing was changed; run it "
                                              "again once the other program has finished with the database.")
-                                  .arg(v.DbPath, ctx.store.LastError()));
+                                  .arg(shownDatabase(v.DbPath), ctx.store.LastError()));
             outcome.exitStatus = plan.action == BatchAction::None ? kExitCannotStart : kExitFailed;
             return outcome;
         }
         if (started <= 0) {
             ctx.ui.messageBox(QStringLiteral("The database %1 could not be opened: %2. Check the path and the file's "
                                              "permissions, then start VELKINDEX again.")
-                                  .arg(v.DbPath, ctx.store.LastError()));
+                                  .arg(shownDatabase(v.DbPath), ctx.store.LastError()));
             outcome.exitStatus = kExitCannotStart;
             return outcome;
         }

@@ -2,16 +2,22 @@
 # Times whole batch runs of velkindex beside the sqlite3 shell importing the
 # same rows from a CSV file, on this machine, in one run.
 #
-#   bash bench/bench_batch.sh [build-dir] [repetitions]
+#   bash bench/bench_batch.sh [build-dir] [repetitions] [loads|exports]
 #
 # topic create: a 32,000-line index file of three levels.
 # code create:  a code file of 75,000 codes (7,500 lines of ten codes).
 # code description: a 75,000-line description file for those codes.
 # Each figure is the best of the repetitions (default 5), in seconds.
+#
+# exports: each of the three loads beside the export that writes the same
+# file kind back out of the loaded database (topic export of the 32,000
+# topics, code export and code export-descriptions of the 75,000 codes),
+# and the peak memory of the code export at 7,500, 75,000 and 300,000 codes.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build}
 reps=${2:-5}
+mode=${3:-loads}
 velk="$build/bin/velkindex"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -68,6 +74,44 @@ shell_codes() { sqlite3 "$shelldb" "CREATE TEMP TABLE t (Code, CodingSystemID, C
 shell_desc() { sqlite3 "$shelldb" "CREATE TEMP TABLE d (Code, Description);" ".mode csv" ".import $work/desc.csv d" \
   "CREATE INDEX temp.d_code ON d (Code);" \
   "UPDATE codes SET Description = d.Description FROM d WHERE d.Code = trim(codes.Code);"; }
+
+if [ "$mode" = exports ]; then
+  # One database holding all three, for the exports; the loads as above.
+  full="$work/full.db"
+  cp "$work/template.db" "$full"
+  "$velk" "$full" topic create ADULT ADU "$work/" index.txt >/dev/null
+  "$velk" "$full" code create CPT "$work/" codes.txt >/dev/null
+  "$velk" "$full" code description CPT "$work/" desc.txt >/dev/null
+  nothing() { :; }
+  out_topic() { "$velk" "$full" topic export ADULT "$work/" out-index.txt; }
+  out_codes() { "$velk" "$full" code export CPT "$work/" out-codes.txt; }
+  out_desc() { "$velk" "$full" code export-descriptions CPT "$work/" out-desc.txt; }
+  printf '%-22s %10s %10s %7s\n' "file kind" "load" "export" "ratio"
+  for what in topic codes desc; do
+    case $what in
+      topic) l=$(best fresh run_topic); e=$(best nothing out_topic); label="index 32k topics" ;;
+      codes) l=$(best fresh run_codes); e=$(best nothing out_codes); label="code file 75k codes" ;;
+      desc) l=$(best withcodes run_desc); e=$(best nothing out_desc); label="descriptions 75k" ;;
+    esac
+    printf '%-22s %9.3fs %9.3fs %6.2fx\n' "$label" "$l" "$e" "$(echo "$e $l" | awk '{ print $1 / $2 }')"
+  done
+  # The exported files load back into the same rows (counted here; the
+  # tests compare them row by row).
+  cmp -s "$work/out-codes.txt" "$work/codes.txt" && echo "(the code file came back byte for byte)"
+  if [ -x /usr/bin/time ]; then
+    # The library's page cache (16 MiB at most) fills as the file is read;
+    # past that the peak stays where it is, whatever the number of codes.
+    for n in 7500 75000 300000; do
+      sized="$work/sized.db"
+      cp "$work/template.db" "$sized"
+      bench_codes "$n" "$work/codes-sized.txt"
+      "$velk" "$sized" code create CPT "$work/" codes-sized.txt >/dev/null
+      /usr/bin/time -f '%M' -o "$work/rss" "$velk" "$sized" code export CPT "$work/" out-rss.txt >/dev/null
+      printf 'peak memory of code export, %6d codes: %6d KiB\n' "$n" "$(cat "$work/rss")"
+    done
+  fi
+  exit 0
+fi
 
 printf '%-18s %10s %10s %7s\n' "run" "velkindex" "sqlite3" "ratio"
 for what in topic codes desc; do

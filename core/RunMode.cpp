@@ -7,6 +7,8 @@ BatchAction batchActionFor(const QString& modeWord, const QString& verb)
             return BatchAction::TopicCreate;
         if (verb == QLatin1String("delete"))
             return BatchAction::TopicDelete;
+        if (verb == QLatin1String("export"))
+            return BatchAction::TopicExport;
     } else if (modeWord == QLatin1String("code")) {
         if (verb == QLatin1String("create"))
             return BatchAction::CodeCreate;
@@ -14,6 +16,10 @@ BatchAction batchActionFor(const QString& modeWord, const QString& verb)
             return BatchAction::CodeDelete;
         if (verb == QLatin1String("description"))
             return BatchAction::CodeDescription;
+        if (verb == QLatin1String("export"))
+            return BatchAction::CodeExport;
+        if (verb == QLatin1String("export-descriptions"))
+            return BatchAction::CodeExportDescriptions;
     }
     return BatchAction::None;
 }

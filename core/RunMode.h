@@ -12,11 +12,15 @@ enum class BatchAction {
     CodeCreate,      // code create NAME DIR FILE
     CodeDelete,      // code delete NAME DIR FILE
     CodeDescription, // code description NAME DIR FILE
+    TopicExport,     // topic export NAME DIR FILE
+    CodeExport,      // code export NAME DIR FILE
+    CodeExportDescriptions, // code export-descriptions NAME DIR FILE
 };
 
 // The action a mode word and a verb name, compared exactly (lower case):
-// "topic" with "create" or "delete", "code" with "create", "delete" or
-// "description". Any other pair names none, and the window opens.
+// "topic" with "create", "delete" or "export", "code" with "create",
+// "delete", "description", "export" or "export-descriptions". Any other pair
+// names none, and the window opens.
 BatchAction batchActionFor(const QString& modeWord, const QString& verb);
 
 // The mode word as the program keeps it: "topic" and "code" stay, anything

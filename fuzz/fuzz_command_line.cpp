@@ -17,6 +17,8 @@ BatchAction expectedAction(const QString& mode, const QString& verb)
             return BatchAction::TopicCreate;
         if (verb == QLatin1String("delete"))
             return BatchAction::TopicDelete;
+        if (verb == QLatin1String("export"))
+            return BatchAction::TopicExport;
     } else if (mode == QLatin1String("code")) {
         if (verb == QLatin1String("create"))
             return BatchAction::CodeCreate;
@@ -24,6 +26,10 @@ BatchAction expectedAction(const QString& mode, const QString& verb)
             return BatchAction::CodeDelete;
         if (verb == QLatin1String("description"))
             return BatchAction::CodeDescription;
+        if (verb == QLatin1String("export"))
+            return BatchAction::CodeExport;
+        if (verb == QLatin1String("export-descriptions"))
+            return BatchAction::CodeExportDescriptions;
     }
     return BatchAction::None;
 }
@@ -57,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(mode == plan.runMode, shown);
     else
         FUZZ_CHECK(mode == QLatin1String("interactive"), shown);
-    if (plan.action == BatchAction::TopicCreate || plan.action == BatchAction::TopicDelete)
+    if (plan.action == BatchAction::TopicCreate || plan.action == BatchAction::TopicDelete
+        || plan.action == BatchAction::TopicExport)
         FUZZ_CHECK(mode == QLatin1String("topic"), shown);
     else if (plan.action != BatchAction::None)
         FUZZ_CHECK(mode == QLatin1String("code"), shown);
@@ -81,6 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     case BatchAction::CodeCreate:
     case BatchAction::CodeDelete:
     case BatchAction::CodeDescription:
+    case BatchAction::TopicExport:
+    case BatchAction::CodeExport:
+    case BatchAction::CodeExportDescriptions:
         FUZZ_CHECK(plan.name == word(words, 3) && plan.prefix.isEmpty() && plan.fileDir == word(words, 4)
                        && plan.fileName == word(words, 5),
                    shown);

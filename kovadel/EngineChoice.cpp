@@ -1,15 +1,18 @@
-// Which engine keeps a database, told by the database argument of StartVelk.
-// A server engine claims the URIs of its server here (a postgresql:// or
-// postgres:// URI, say); anything else is an SQLite file path.
+// Which engine keeps a database, told by the database argument of StartVelk:
+// a postgresql:// or postgres:// URI (libpq's own syntax) names a library on
+// a PostgreSQL server; anything else is an SQLite file path.
 #include "Engine.h"
 
+#include "postgres/PgUri.h"
+#include "postgres/PostgresEngine.h"
 #include "sqlite/SqliteFactory.h"
 
 namespace kovadel {
 
 std::unique_ptr<Engine> chooseEngine(std::string_view database)
 {
-    (void)database; // every database is an SQLite file for now
+    if (isPostgresUri(database))
+        return std::make_unique<PostgresEngine>();
     return makeSqliteEngine();
 }
 

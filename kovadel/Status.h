@@ -10,6 +10,9 @@
 
 namespace kovadel {
 
+// The reason of every busy failure, whichever engine keeps the database.
+inline constexpr const char* kBusyReason = "the database is busy (locked by another process)";
+
 class Status {
 public:
     Status() = default;

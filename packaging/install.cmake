@@ -96,6 +96,6 @@ else()
   message(STATUS "dpkg-shlibdeps not found: the package's Depends are the fixed list in packaging/install.cmake")
   # What dpkg-shlibdeps finds for a build on Debian 12.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, fonts-liberation2 | fonts-liberation, libc6 (>= 2.34), libgcc-s1 (>= 3.0), libqt6core6 (>= 6.4.0), libqt6gui6 (>= 6.1.2), libqt6widgets6 (>= 6.1.2), libsqlite3-0 (>= 3.20.0), libstdc++6 (>= 11)")
+    "qt6-qpa-plugins, fonts-liberation2 | fonts-liberation, libc6 (>= 2.34), libgcc-s1 (>= 3.0), libqt6core6 (>= 6.4.0), libqt6gui6 (>= 6.1.2), libqt6widgets6 (>= 6.1.2), libsqlite3-0 (>= 3.20.0), libpq5, libstdc++6 (>= 11)")
 endif()
 include(CPack)

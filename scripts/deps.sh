@@ -7,6 +7,9 @@ packages=(
   g++ cmake make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3
+  # The PostgreSQL engine (libpq) and the throwaway server of its tests
+  # (scripts/pg-cluster.sh).
+  libpq-dev postgresql-15 postgresql-client-15
   libgtest-dev libgmock-dev
   xvfb xauth x11-apps imagemagick
   # The windows' layout is made for Arial widths: Liberation Sans has them

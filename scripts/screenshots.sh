@@ -1,6 +1,7 @@
 #!/bin/sh
 # Pictures of the windows for the documentation, taken on a virtual display:
-# docs/screenshots/main-modules.png, main-coding-systems.png, progress.png.
+# docs/screenshots/main-modules.png, main-coding-systems.png, progress.png,
+# contents-topics.png, contents-codes.png.
 # Usage: scripts/screenshots.sh [BUILD-DIR]   (default: build-gui)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)

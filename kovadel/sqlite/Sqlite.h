@@ -14,8 +14,7 @@
 
 namespace kovadel {
 
-// The reason given for every SQLITE_BUSY, whichever statement met it.
-inline constexpr const char* kBusyReason = "the database is busy (locked by another process)";
+// Every SQLITE_BUSY is told with kBusyReason (Status.h), whichever statement met it.
 
 // One line describing why a call on `db` returned `rc`.
 std::string sqliteReason(sqlite3* db, int rc);

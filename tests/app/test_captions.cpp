@@ -1,13 +1,17 @@
 // Every caption of every window fits its box with the font the window
 // actually gets: labels (wrapped where they wrap) and buttons, on every tab
-// of the main window and in Topic Loader. The layout's boxes are fixed, so
+// of the main window, in Topic Loader and in Library Contents. The layout's boxes are fixed, so
 // a font wider than the one it was made for cuts captions off.
 #include "app/DialogFont.h"
+#include "app/LibraryContentsWindow.h"
 #include "app/LoadStatus.h"
 #include "app/PatEdConfig.h"
+#include "support/ListedContents.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QTabWidget>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -77,6 +81,7 @@ private slots:
     void theDialogFontIsAMetricCompatibleFamily();
     void mainWindowCaptionsFit();
     void topicLoaderCaptionsFit();
+    void libraryContentsCaptionsFit();
 };
 
 // The layout was made for "MS Sans Serif" / Arial widths; a stand-in of other
@@ -112,6 +117,38 @@ void TestCaptions::topicLoaderCaptionsFit()
     QVERIFY2(checked >= 2, qPrintable(QString::number(checked)));
     QVERIFY2(found.isEmpty(), qPrintable(found.join(QStringLiteral("\n"))));
     window.loadStatus().unload();
+}
+
+void TestCaptions::libraryContentsCaptionsFit()
+{
+    // The longest count lines it writes, on both tabs.
+    ListedContents source;
+    source.moduleList = { { 1, QStringLiteral("Womens Health") } };
+    source.systemList = { { 1, QStringLiteral("CPT") } };
+    for (int32_t id = 1; id <= 250; ++id)
+        source.codesOf[1].push_back({ id, QStringLiteral("%1").arg(10000 + id), {}, {} });
+    PatEdConfig window;
+    window.setContentsSource(&source);
+    window.findChild<QAction*>(QStringLiteral("LibraryContents"))->trigger();
+    LibraryContentsWindow* contents = window.contentsWindow();
+    QVERIFY(contents);
+    QVERIFY(QTest::qWaitForWindowExposed(contents));
+    auto* tabs = contents->findChild<QTabWidget*>(QStringLiteral("ContentsTabs"));
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        tabs->setCurrentIndex(tab);
+        int checked = 0;
+        QStringList found;
+        for (const QLabel* label : tabs->widget(tab)->findChildren<QLabel*>()) {
+            ++checked;
+            if (const QString problem = labelProblem(label); !problem.isEmpty())
+                found << problem;
+        }
+        QVERIFY2(checked >= 4, qPrintable(QString::number(checked)));
+        QVERIFY2(found.isEmpty(), qPrintable(found.join(QStringLiteral("\n"))));
+    }
+    int checked = 0;
+    const QStringList buttons = problems(*contents, &checked);
+    QVERIFY2(buttons.isEmpty(), qPrintable(buttons.join(QStringLiteral("\n"))));
 }
 
 QTEST_MAIN(TestCaptions)

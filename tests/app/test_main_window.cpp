@@ -314,23 +314,36 @@ void TestMainWindow::menus()
 {
     PatEdConfig window;
     const QList<QAction*> bar = window.menuBar()->actions();
-    QCOMPARE(bar.size(), 2);
+    QCOMPARE(bar.size(), 3);
 
-    QMenu* topics = bar.at(0)->menu();
-    QVERIFY(topics);
-    QCOMPARE(topics->objectName(), QStringLiteral("Topics"));
-    QCOMPARE(topics->title(), QStringLiteral("Topics"));
-    QStringList texts;
-    QStringList names;
-    for (QAction* action : topics->actions()) {
-        texts.append(action->text());
-        names.append(action->objectName());
+    // Each menu with its commands: object names and captions.
+    struct Menu {
+        const char* name;
+        QStringList texts;
+        QStringList names;
+    };
+    const Menu menus[] = {
+        { "Topics", { "Build Index", "Clear Index" }, { "BuildTopic", "ClearTopic" } },
+        // "Library Contents" only reads; it opens a window of its own.
+        { "View", { "Library Contents" }, { "LibraryContents" } },
+    };
+    for (int i = 0; i < 2; ++i) {
+        QMenu* menu = bar.at(i)->menu();
+        QVERIFY(menu);
+        QCOMPARE(menu->objectName(), QString::fromLatin1(menus[i].name));
+        QCOMPARE(menu->title(), QString::fromLatin1(menus[i].name));
+        QStringList texts;
+        QStringList names;
+        for (QAction* action : menu->actions()) {
+            texts.append(action->text());
+            names.append(action->objectName());
+        }
+        QCOMPARE(texts, menus[i].texts);
+        QCOMPARE(names, menus[i].names);
     }
-    QCOMPARE(texts, QStringList({ "Build Index", "Clear Index" }));
-    QCOMPARE(names, QStringList({ "BuildTopic", "ClearTopic" }));
 
-    // Exit is a command on the bar itself.
-    QAction* exit = bar.at(1);
+    // Exit is a command on the bar itself, after the menus.
+    QAction* exit = bar.at(2);
     QCOMPARE(exit->objectName(), QStringLiteral("Exit"));
     QCOMPARE(exit->text(), QStringLiteral("Exit"));
     QVERIFY(exit->menu() == nullptr);

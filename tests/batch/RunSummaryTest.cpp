@@ -146,6 +146,31 @@ TEST(Summary, CodeCreateCleanAndWithCuts)
             QStringLiteral("velkindex: /data/in.txt: line 3: document name cut to 50 characters") }));
 }
 
+struct ExportSummaryCase {
+    RunReport report;
+    const char* summary;
+};
+
+class ExportSummary : public ::testing::TestWithParam<ExportSummaryCase> { };
+
+TEST_P(ExportSummary, CountsWhatWasWritten)
+{
+    EXPECT_EQ(GetParam().report.summary, QString::fromUtf8(GetParam().summary));
+    EXPECT_TRUE(GetParam().report.listing.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExportSummary,
+    ::testing::Values(ExportSummaryCase { topicExportReport(QStringLiteral("ADULT"), kPath, 4120),
+                          "topic export ADULT: 4,120 topics written to /data/in.txt" },
+        ExportSummaryCase { topicExportReport(QStringLiteral("EMPTY"), kPath, 0),
+            "topic export EMPTY: 0 topics written to /data/in.txt" },
+        ExportSummaryCase { codeExportReport(QStringLiteral("ICD"), kPath, 75000, 12001),
+            "code export ICD: 75,000 codes written to /data/in.txt in 12,001 lines" },
+        ExportSummaryCase { codeExportReport(QStringLiteral("CPT"), kPath, 1, 1),
+            "code export CPT: 1 code written to /data/in.txt in 1 line" },
+        ExportSummaryCase { descriptionExportReport(QStringLiteral("ICD"), kPath, 1),
+            "code export-descriptions ICD: 1 description written to /data/in.txt" }));
+
 TEST(Summary, CodeDelete)
 {
     const RunReport report = codeDeleteReport(QStringLiteral("ICD"), 1);

@@ -1,7 +1,8 @@
 // Batch "code" runs of the executable on a real database, read back with an
-// independent SQLite connection.
+// independent reader; every suite but the failure cases runs on both engines.
 #include "support/BatchRunner.h"
-#include "support/SqliteReader.h"
+#include "support/EngineDatabase.h"
+#include "support/StoredRows.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,17 +12,20 @@
 namespace {
 
 struct BatchCodes : ::testing::Test {
+    virtual enginetest::EngineKind engineKind() const { return enginetest::EngineKind::sqlite; }
     QTemporaryDir dir;
     QString db;
     QString ex = QStringLiteral(VELK_SOURCE_DIR "/examples/");
 
     void SetUp() override
     {
-        db = dir.filePath(QStringLiteral("velk.db"));
+        std::string database;
+        ENGINE_DATABASE_OR_SKIP(engineKind(), dir.filePath(QStringLiteral("velk.db")).toStdString(), database);
+        db = QString::fromStdString(database);
         // A database with one module, then the administrator's coding systems.
         const BatchResult seed = run(db + QStringLiteral(" topic create ADULT ADU ") + ex + QStringLiteral(" adult-index.txt"));
         ASSERT_EQ(seed.exitCode, 0) << qPrintable(seed.err);
-        SqliteReader admin(db.toStdString());
+        StoredRows admin(db.toStdString());
         ASSERT_TRUE(admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD'), ('CPT')")) << admin.error();
     }
 
@@ -36,16 +40,18 @@ struct BatchCodes : ::testing::Test {
 
     std::vector<std::string> codes(const char* system)
     {
-        SqliteReader reader(db.toStdString());
+        StoredRows reader(db.toStdString());
         return reader.rows(std::string("SELECT c.Code, c.CodeFlag, c.PatEdDocument, c.Description FROM codes c JOIN "
                                        "codingsystems s USING (CodingSystemID) WHERE s.CodingSystemName = '")
                            + system + "' ORDER BY c.CodeID");
     }
 
-    std::vector<std::string> dump() { return SqliteReader(db.toStdString()).dump(); }
+    std::vector<std::string> dump() { return StoredRows(db.toStdString()).dump(); }
 };
 
-TEST_F(BatchCodes, CreateThenDescribeThenDelete)
+struct BatchCodesOnEngines : enginetest::OnEveryEngine<BatchCodes> { };
+
+TEST_P(BatchCodesOnEngines, CreateThenDescribeThenDelete)
 {
     write(QStringLiteral("icd.txt"), "asthma.pdf, J45.20 J45.30\r\nflu.doc, J10\n");
     write(QStringLiteral("icd-desc.txt"), "\"J45.20\",\"Asthma, mild\"\r\n\"J10   \",\"Meniere's flu\"\r\n");
@@ -68,12 +74,12 @@ TEST_F(BatchCodes, CreateThenDescribeThenDelete)
     r = run(db + QStringLiteral(" code delete ICD"));
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
     EXPECT_TRUE(codes("ICD").empty());
-    SqliteReader reader(db.toStdString());
+    StoredRows reader(db.toStdString());
     EXPECT_EQ(reader.rows("SELECT CodingSystemName FROM codingsystems ORDER BY 1"),
               (std::vector<std::string> {"CPT", "ICD"}));
 }
 
-TEST_F(BatchCodes, OtherLayoutAndOtherSystemsUntouched)
+TEST_P(BatchCodesOnEngines, OtherLayoutAndOtherSystemsUntouched)
 {
     ASSERT_EQ(run(db + QStringLiteral(" code create ICD ") + ex + QStringLiteral(" codes-icd.txt")).exitCode, 0);
     const auto icd = codes("ICD");
@@ -87,7 +93,7 @@ TEST_F(BatchCodes, OtherLayoutAndOtherSystemsUntouched)
     EXPECT_EQ(codes("ICD"), icd);
 }
 
-TEST_F(BatchCodes, DeletingAnUnknownSystemSucceedsAndSaysNothingMatched)
+TEST_P(BatchCodesOnEngines, DeletingAnUnknownSystemSucceedsAndSaysNothingMatched)
 {
     // Night scripts delete before they create: nothing to delete is no failure.
     ASSERT_EQ(run(db + QStringLiteral(" code create ICD ") + ex + QStringLiteral(" codes-icd.txt")).exitCode, 0);
@@ -133,5 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase {"NoNameToClear", "%DB% code delete", "No coding system name"},
                       FailureCase {"NoCodeFileNamed", "%DB% code create ICD", "named"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+VELK_ON_EVERY_ENGINE(BatchCodesOnEngines);
 
 } // namespace

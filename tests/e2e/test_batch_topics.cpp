@@ -1,7 +1,8 @@
 // Batch "topic" runs of the executable on a real database, read back with an
-// independent SQLite connection.
+// independent reader; every suite but the failure cases runs on both engines.
 #include "support/BatchRunner.h"
-#include "support/SqliteReader.h"
+#include "support/EngineDatabase.h"
+#include "support/StoredRows.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,13 +14,16 @@
 namespace {
 
 struct BatchTopics : ::testing::Test {
+    virtual enginetest::EngineKind engineKind() const { return enginetest::EngineKind::sqlite; }
     QTemporaryDir dir;
     QString db;
     QString idx;
 
     void SetUp() override
     {
-        db = dir.filePath(QStringLiteral("velk.db"));
+        std::string database;
+        ENGINE_DATABASE_OR_SKIP(engineKind(), dir.filePath(QStringLiteral("velk.db")).toStdString(), database);
+        db = QString::fromStdString(database);
         idx = dir.path() + u'/';
         write(QStringLiteral("adult.txt"), "Adult Health\r\n  Asthma~asthma.pdf~\r\n  Diabetes~diabetes.doc~\r\n"
                                            "    Insulin~insulin.pdf~\r\nChild Health\r\n");
@@ -34,16 +38,18 @@ struct BatchTopics : ::testing::Test {
 
     BatchResult run(const QString& line) { return runVelkindex(line.split(u' ')); }
 
-    std::vector<std::string> dump() { return SqliteReader(db.toStdString()).dump(); }
+    std::vector<std::string> dump() { return StoredRows(db.toStdString()).dump(); }
 };
 
-TEST_F(BatchTopics, CreateStoresModuleTreeAndDefault)
+struct BatchTopicsOnEngines : enginetest::OnEveryEngine<BatchTopics> { };
+
+TEST_P(BatchTopicsOnEngines, CreateStoresModuleTreeAndDefault)
 {
     const BatchResult r = run(db + QStringLiteral(" topic create ADULT ADU ") + idx + QStringLiteral(" adult.txt"));
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
     EXPECT_FALSE(r.crashed);
 
-    SqliteReader reader(db.toStdString());
+    StoredRows reader(db.toStdString());
     EXPECT_EQ(reader.rows("SELECT ModuleName, DirectoryPrefix FROM modules"), std::vector<std::string> {"ADULT|ADU"});
     EXPECT_EQ(reader.rows("SELECT Description, PatEdDocument, HasChild, "
                           "(SELECT p.Description FROM topics p WHERE p.TopicID = t.ParentID) FROM topics t ORDER BY TopicID"),
@@ -54,18 +60,18 @@ TEST_F(BatchTopics, CreateStoresModuleTreeAndDefault)
     EXPECT_EQ(reader.value("SELECT DefaultModule FROM patEdDefaults"), "ADULT");
 }
 
-TEST_F(BatchTopics, RecreateReplacesTheModuleAndKeepsTheDefault)
+TEST_P(BatchTopicsOnEngines, RecreateReplacesTheModuleAndKeepsTheDefault)
 {
     ASSERT_EQ(run(db + QStringLiteral(" topic create ADULT ADU ") + idx + QStringLiteral(" adult.txt")).exitCode, 0);
     ASSERT_EQ(run(db + QStringLiteral(" topic create CHILD CHI ") + idx + QStringLiteral(" adult.txt")).exitCode, 0);
-    SqliteReader first(db.toStdString());
+    StoredRows first(db.toStdString());
     const std::string oldId = first.value("SELECT ModuleID FROM modules WHERE ModuleName = 'ADULT'");
 
     write(QStringLiteral("adult2.txt"), "Adults\n  Asthma~asthma.pdf~\n");
     const BatchResult r = run(db + QStringLiteral(" topic create ADULT AD2 ") + idx + QStringLiteral(" adult2.txt"));
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
 
-    SqliteReader reader(db.toStdString());
+    StoredRows reader(db.toStdString());
     EXPECT_EQ(reader.rows("SELECT ModuleName, DirectoryPrefix FROM modules ORDER BY ModuleID"),
               (std::vector<std::string> {"CHILD|CHI", "ADULT|AD2"}));
     EXPECT_NE(reader.value("SELECT ModuleID FROM modules WHERE ModuleName = 'ADULT'"), oldId);
@@ -77,17 +83,17 @@ TEST_F(BatchTopics, RecreateReplacesTheModuleAndKeepsTheDefault)
     EXPECT_EQ(reader.value("SELECT DefaultModule FROM patEdDefaults"), "ADULT");
 }
 
-TEST_F(BatchTopics, DeleteRemovesModuleAndTopics)
+TEST_P(BatchTopicsOnEngines, DeleteRemovesModuleAndTopics)
 {
     ASSERT_EQ(run(db + QStringLiteral(" topic create ADULT ADU ") + idx + QStringLiteral(" adult.txt")).exitCode, 0);
     const BatchResult r = run(db + QStringLiteral(" topic delete ADULT x ") + idx + QStringLiteral(" adult.txt"));
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
-    SqliteReader reader(db.toStdString());
+    StoredRows reader(db.toStdString());
     EXPECT_EQ(reader.value("SELECT count(*) FROM modules"), "0");
     EXPECT_EQ(reader.value("SELECT count(*) FROM topics"), "0");
 }
 
-TEST_F(BatchTopics, EmptyOrValidSettingsAreTaken)
+TEST_P(BatchTopicsOnEngines, EmptyOrValidSettingsAreTaken)
 {
     // An empty variable means the default; a valid value is used as given.
     const std::vector<std::pair<const char*, const char*>> settings[] = {
@@ -104,11 +110,11 @@ TEST_F(BatchTopics, EmptyOrValidSettingsAreTaken)
         EXPECT_EQ(r.exitCode, 0) << set[0].second << " " << set[1].second << ": " << qPrintable(r.err);
         EXPECT_TRUE(r.err.isEmpty()) << qPrintable(r.err);
     }
-    SqliteReader reader(db.toStdString());
+    StoredRows reader(db.toStdString());
     EXPECT_EQ(reader.value("SELECT count(*) FROM topics"), "5");
 }
 
-TEST_F(BatchTopics, DeletingAnUnknownModuleSucceedsAndSaysNothingMatched)
+TEST_P(BatchTopicsOnEngines, DeletingAnUnknownModuleSucceedsAndSaysNothingMatched)
 {
     // Night scripts delete before they create: nothing to delete is no failure.
     ASSERT_EQ(run(db + QStringLiteral(" topic create ADULT ADU ") + idx + QStringLiteral(" adult.txt")).exitCode, 0);
@@ -122,19 +128,19 @@ TEST_F(BatchTopics, DeletingAnUnknownModuleSucceedsAndSaysNothingMatched)
     EXPECT_EQ(dump(), before);
 }
 
-TEST_F(BatchTopics, CreateStoresTheDefaultsWhenTheirRowIsMissing)
+TEST_P(BatchTopicsOnEngines, CreateStoresTheDefaultsWhenTheirRowIsMissing)
 {
     // A database whose defaults row was removed: the build goes on, and the
     // new module becomes the default in a row stored anew.
     ASSERT_EQ(run(db + QStringLiteral(" topic create ADULT ADU ") + idx + QStringLiteral(" adult.txt")).exitCode, 0);
     {
-        SqliteReader admin(db.toStdString());
+        StoredRows admin(db.toStdString());
         ASSERT_TRUE(admin.exec("DELETE FROM patEdDefaults")) << admin.error();
     }
     const BatchResult r = run(db + QStringLiteral(" topic create CHILD CHI ") + idx + QStringLiteral(" adult.txt"));
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
     EXPECT_EQ(r.out, QStringLiteral("topic create CHILD: 5 lines read, 5 topics stored, 0 lines skipped\n"));
-    SqliteReader reader(db.toStdString());
+    StoredRows reader(db.toStdString());
     EXPECT_EQ(reader.rows("SELECT DefaultsKey, DefaultModule FROM patEdDefaults"), std::vector<std::string> {"|CHILD"});
     EXPECT_EQ(reader.value("SELECT count(*) FROM topics t JOIN modules m USING (ModuleID) WHERE m.ModuleName = "
                            "'CHILD'"),
@@ -203,5 +209,7 @@ TEST(BatchStart, MissingLibraryIsNamed)
     EXPECT_EQ(r.exitCode, 2) << qPrintable(r.err);
     EXPECT_TRUE(r.err.contains(QStringLiteral("kovadel"))) << qPrintable(r.err);
 }
+
+VELK_ON_EVERY_ENGINE(BatchTopicsOnEngines);
 
 } // namespace

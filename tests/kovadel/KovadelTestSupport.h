@@ -1,10 +1,11 @@
 // Shared helpers of the data-access library's tests.
 //
 // Records are built byte by byte at literal offsets (not from the library's
-// layout header), and every effect is checked through RawDb, the
-// independent SQLite reader of the tests.
+// layout header), and every effect is checked through RawDb, the tests'
+// independent reader: SQLite's, or libpq's for a library on the server.
 #pragma once
 
+#include "support/EngineDatabase.h"
 #include "support/SqliteReader.h"
 
 #include <kovadel/kovadel.h>
@@ -151,25 +152,32 @@ inline std::string lastError()
 
 // ---- the independent reader ----------------------------------------------
 
-// The independent reader (support/SqliteReader.h), with every failure
-// reported to GoogleTest.
+// The independent reader of either engine's database (support/SqliteReader.h,
+// support/PgServer.h), with every failure reported to GoogleTest. The SQL is
+// what both understand; values are bound as ?N, never pasted.
 class RawDb {
 public:
-    explicit RawDb(const std::string& path, bool create = false)
-        : m_reader(path, false, create)
+    explicit RawDb(const std::string& database, bool create = false)
     {
-        if (!m_reader.error().empty())
-            ADD_FAILURE() << "cannot open " << path << ": " << m_reader.error();
-        sqlite3_busy_timeout(m_reader.handle(), 2000);
+        if (enginetest::isServerDatabase(database)) {
+            m_pg = std::make_unique<pgtest::PgReader>(database);
+            if (!m_pg->error().empty())
+                ADD_FAILURE() << "cannot connect to the test server: " << m_pg->error();
+            return;
+        }
+        m_reader = std::make_unique<SqliteReader>(database, false, create);
+        if (!m_reader->error().empty())
+            ADD_FAILURE() << "cannot open " << database << ": " << m_reader->error();
+        sqlite3_busy_timeout(m_reader->handle(), 2000);
     }
 
-    // Every row as text; NULL reads "NULL". Values are bound, never pasted.
+    // Every row as text; NULL reads "NULL".
     Rows query(const std::string& sql, const std::vector<std::string>& values = {})
     {
         bool ok = false;
-        Rows rows = m_reader.table(sql, values, &ok);
+        Rows rows = m_pg ? m_pg->table(sql, values, &ok) : m_reader->table(sql, values, &ok);
         if (!ok)
-            ADD_FAILURE() << sql << ": " << m_reader.error();
+            ADD_FAILURE() << sql << ": " << (m_pg ? m_pg->error() : m_reader->error());
         return rows;
     }
 
@@ -179,10 +187,17 @@ public:
         return rows.empty() || rows[0].empty() ? "<none>" : rows[0][0];
     }
 
-    int exec(const std::string& sql) { return sqlite3_exec(m_reader.handle(), sql.c_str(), nullptr, nullptr, nullptr); }
+    // SQLITE_OK (0) when the statements ran, on either engine.
+    int exec(const std::string& sql)
+    {
+        if (m_pg)
+            return m_pg->exec(sql) ? SQLITE_OK : SQLITE_ERROR;
+        return sqlite3_exec(m_reader->handle(), sql.c_str(), nullptr, nullptr, nullptr);
+    }
 
 private:
-    SqliteReader m_reader;
+    std::unique_ptr<SqliteReader> m_reader;
+    std::unique_ptr<pgtest::PgReader> m_pg;
 };
 
 // ---- fixtures --------------------------------------------------------------
@@ -207,13 +222,18 @@ protected:
     std::filesystem::path m_folder;
 };
 
-// A new database, opened through the library, per test.
+// A new database, opened through the library, per test: an SQLite file, or
+// a database of the test server when the test runs on that engine (see
+// OnEveryEngine in support/EngineDatabase.h).
 class DatabaseTest : public TempFolderTest {
 protected:
+    virtual enginetest::EngineKind engineKind() const { return enginetest::EngineKind::sqlite; }
+    bool onServer() const { return engineKind() == enginetest::EngineKind::postgres; }
+
     void SetUp() override
     {
         TempFolderTest::SetUp();
-        m_path = file("velk.db");
+        ENGINE_DATABASE_OR_SKIP(engineKind(), file("velk.db"), m_path);
         ASSERT_NE(StartVelk(m_path.c_str(), "ADMIN", ""), 0) << lastError();
         m_raw = std::make_unique<RawDb>(m_path);
     }

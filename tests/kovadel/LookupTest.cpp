@@ -163,7 +163,11 @@ protected:
     }
 };
 
-TEST_F(SearchTest, CodeElementsCarryEveryFieldAtItsOffset)
+// These suites run on both engines.
+class LookupTestOnEngines : public enginetest::OnEveryEngine<LookupTest> { };
+class SearchTestOnEngines : public enginetest::OnEveryEngine<SearchTest> { };
+
+TEST_P(SearchTestOnEngines, CodeElementsCarryEveryFieldAtItsOffset)
 {
     storeCode(30, "Z99.\xC3\xA9", 1, "Caf\xC3\xA9 \xD0\x96", "htm\\z99.htm", -7);
     SAFEARRAY* sa = kv_safearray_create(412, 1);
@@ -187,7 +191,7 @@ TEST_F(SearchTest, CodeElementsCarryEveryFieldAtItsOffset)
     kv_safearray_destroy(sa);
 }
 
-TEST_F(SearchTest, PatternsLimitsAndOrder)
+TEST_P(SearchTestOnEngines, PatternsLimitsAndOrder)
 {
     struct Case {
         const char* pattern; // ANSI, Windows-1252
@@ -230,7 +234,7 @@ TEST_F(SearchTest, PatternsLimitsAndOrder)
     }
 }
 
-TEST_F(SearchTest, TheCursorContinuesAfterTheElementPassedBack)
+TEST_P(SearchTestOnEngines, TheCursorContinuesAfterTheElementPassedBack)
 {
     struct Case {
         int32_t afterId;
@@ -251,7 +255,7 @@ TEST_F(SearchTest, TheCursorContinuesAfterTheElementPassedBack)
     }
 }
 
-TEST_F(SearchTest, UnknownSystemAndBadArraysAreToldApart)
+TEST_P(SearchTestOnEngines, UnknownSystemAndBadArraysAreToldApart)
 {
     std::vector<CodeRow> rows;
     EXPECT_EQ(search(99, "", 0, rows), 1) << "an unknown system has no codes";
@@ -280,7 +284,7 @@ TEST_F(SearchTest, UnknownSystemAndBadArraysAreToldApart)
     EXPECT_EQ(statusText(status), padded("no database is open", 128));
 }
 
-TEST_F(LookupTest, PagingGivesEveryCodeOnceInCodeOrder)
+TEST_P(LookupTestOnEngines, PagingGivesEveryCodeOnceInCodeOrder)
 {
     // Codes stored out of order, some texts twice, another system between.
     ASSERT_EQ(raw().exec("BEGIN"), SQLITE_OK);
@@ -324,7 +328,7 @@ TEST_F(LookupTest, PagingGivesEveryCodeOnceInCodeOrder)
     }
 }
 
-TEST_F(LookupTest, GetTopicsListsTheModuleInTopicIdOrder)
+TEST_P(LookupTestOnEngines, GetTopicsListsTheModuleInTopicIdOrder)
 {
     ASSERT_EQ(raw().exec("INSERT INTO modules (ModuleID, ModuleName, DirectoryPrefix) VALUES (1, 'Adult', 'ADU'),"
                          " (2, 'Child', 'CHI'), (3, 'Empty', 'EMP')"),
@@ -364,7 +368,7 @@ TEST_F(LookupTest, GetTopicsListsTheModuleInTopicIdOrder)
     }
 }
 
-TEST_F(LookupTest, GetTopicsRefusesWhatNamesNoModule)
+TEST_P(LookupTestOnEngines, GetTopicsRefusesWhatNamesNoModule)
 {
     struct Case {
         const char* what;
@@ -388,7 +392,7 @@ TEST_F(LookupTest, GetTopicsRefusesWhatNamesNoModule)
     }
 }
 
-TEST_F(SearchTest, GetCodeFindsByCodeAndSystem)
+TEST_P(SearchTestOnEngines, GetCodeFindsByCodeAndSystem)
 {
     struct Case {
         int32_t system;
@@ -431,7 +435,7 @@ TEST_F(SearchTest, GetCodeFindsByCodeAndSystem)
     EXPECT_EQ(getText(record, 164, 50), padded("htm\\q1.htm", 50));
 }
 
-TEST_F(LookupTest, ReadsNeedNoUnitAndSeeTheOpenUnitsChanges)
+TEST_P(LookupTestOnEngines, ReadsNeedNoUnitAndSeeTheOpenUnitsChanges)
 {
     Bytes code = codeRecord(0, "K50", 1, 0, "", "htm\\k.htm");
     EXPECT_OK(BeginUnit(status.data()), status);
@@ -470,7 +474,7 @@ struct Child {
     }
 };
 
-TEST_F(SearchTest, AReadWhileAnotherProcessWritesGetsTheCommittedRowsAtOnce)
+TEST_P(SearchTestOnEngines, AReadWhileAnotherProcessWritesGetsTheCommittedRowsAtOnce)
 {
     ASSERT_EQ(raw().exec("INSERT INTO modules (ModuleID, ModuleName, DirectoryPrefix) VALUES (1, 'Adult', 'ADU')"),
         SQLITE_OK);
@@ -594,5 +598,8 @@ TEST_F(LookupTest, CaseIsIgnoredForTheLettersOfTheCodePage)
     }
     EXPECT_GT(tried, 0) << "no case for the code page " << codePage;
 }
+
+VELK_ON_EVERY_ENGINE(LookupTestOnEngines);
+VELK_ON_EVERY_ENGINE(SearchTestOnEngines);
 
 } // namespace

@@ -10,6 +10,9 @@ protected:
     Bytes status = callStatus();
 };
 
+// The tests of this suite run on both engines.
+class QueriesOnEngines : public enginetest::OnEveryEngine<QueryTest> { };
+
 TEST_F(QueryTest, TheProgramsTopicInsertIsStoredExactly)
 {
     Bytes first = topicRecord(0, 7, 0, 0, "", "Adult Health");
@@ -29,7 +32,7 @@ TEST_F(QueryTest, TheProgramsTopicInsertIsStoredExactly)
             { "3", "-3", "0", "0", "''", "'M\xC3\xA9ni\xC3\xA8re'", "integer" } }));
 }
 
-TEST_F(QueryTest, OtherStatementsRunAndRowsAreStepped)
+TEST_P(QueriesOnEngines, OtherStatementsRunAndRowsAreStepped)
 {
     EXPECT_OK(
         ExecuteQuery("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD');  -- one system\n", status.data()),
@@ -119,5 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Statements, RefusedQueryTest,
         Refused { "no_such_table", "INSERT INTO nowhere VALUES (1)", "no such table" },
         Refused { "blank", "   ", "no statement" }, Refused { "comment", "-- only a comment", "no statement" }),
     [](const auto& info) { return std::string(info.param.name); });
+
+VELK_ON_EVERY_ENGINE(QueriesOnEngines);
 
 } // namespace

@@ -25,7 +25,10 @@ protected:
     std::string moduleCount() { return raw().scalar("SELECT count(*) FROM modules"); }
 };
 
-TEST_F(UnitTest, OnlyTheOutermostCommitWrites)
+// The tests of this suite run on both engines.
+class UnitsOnEngines : public enginetest::OnEveryEngine<UnitTest> { };
+
+TEST_P(UnitsOnEngines, OnlyTheOutermostCommitWrites)
 {
     EXPECT_OK(BeginUnit(status.data()), status);
     EXPECT_NE(insertModule("A"), 0);
@@ -38,7 +41,7 @@ TEST_F(UnitTest, OnlyTheOutermostCommitWrites)
     EXPECT_EQ(moduleCount(), "3");
 }
 
-TEST_F(UnitTest, RollbackAnywhereUndoesTheWholeUnit)
+TEST_P(UnitsOnEngines, RollbackAnywhereUndoesTheWholeUnit)
 {
     EXPECT_OK(BeginUnit(status.data()), status);
     EXPECT_NE(insertModule("A"), 0);
@@ -64,7 +67,7 @@ TEST_F(UnitTest, RollbackAnywhereUndoesTheWholeUnit)
     EXPECT_EQ(raw().query("SELECT ModuleName FROM modules"), (Rows { { "D" } }));
 }
 
-TEST_F(UnitTest, InnerCommitOfARolledBackUnitFailsAndUnwinds)
+TEST_P(UnitsOnEngines, InnerCommitOfARolledBackUnitFailsAndUnwinds)
 {
     EXPECT_OK(BeginUnit(status.data()), status);
     EXPECT_OK(BeginUnit(status.data()), status);
@@ -77,14 +80,14 @@ TEST_F(UnitTest, InnerCommitOfARolledBackUnitFailsAndUnwinds)
     EXPECT_NE(insertModule("A"), 0);
 }
 
-TEST_F(UnitTest, EndingWithoutAUnitFails)
+TEST_P(UnitsOnEngines, EndingWithoutAUnitFails)
 {
     EXPECT_EQ(CommitUnit(status.data()), 0);
     EXPECT_EQ(statusText(status), padded("no unit of work is open", 128));
     EXPECT_EQ(RollbackUnit(status.data()), 0);
 }
 
-TEST_F(UnitTest, EndVelkRollsAnOpenUnitBack)
+TEST_P(UnitsOnEngines, EndVelkRollsAnOpenUnitBack)
 {
     // Something stored first: a new file that holds nothing is removed again.
     EXPECT_NE(insertModule("Kept"), 0);
@@ -265,5 +268,7 @@ TEST_F(UnitTest, ADamagedCodingSystemTableIsRefusedBeforeAnyWork)
     m_raw = std::make_unique<RawDb>(m_path);
     EXPECT_EQ(raw().scalar("SELECT count(*) FROM modules"), "0");
 }
+
+VELK_ON_EVERY_ENGINE(UnitsOnEngines);
 
 } // namespace

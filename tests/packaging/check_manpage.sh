@@ -2,7 +2,7 @@
 # The manual page packaging/velkindex.1: it renders without a single warning
 # (groff -ww, and man -l where man is installed), carries the project's
 # version, and says what the README says: every batch form of the README's
-# table, the exit statuses and both environment variables.
+# table, the exit statuses, both environment variables and the View menu.
 # Usage: check_manpage.sh SOURCE-DIR VERSION
 set -eu
 src=$1
@@ -53,7 +53,7 @@ lower <"$tmp/page.txt" >"$tmp/page.lower"
 # shellcheck disable=SC2016 # the backquotes are the README's, not the shell's
 forms=$(sed -n 's/^| `\(velkindex DB [^`]*\)` |.*/\1/p' "$src/README.md")
 count=$(printf '%s\n' "$forms" | grep -c velkindex || true)
-[ "$count" -eq 5 ] || fail "expected 5 batch forms in the README's table, found $count"
+[ "$count" -eq 8 ] || fail "expected 8 batch forms in the README's table, found $count"
 printf '%s\n' "$forms" | while IFS= read -r form; do
   [ -n "$form" ] || continue
   wanted=$(printf '%s' "$form" | lower)
@@ -81,8 +81,10 @@ tr -s ' \n' '  ' <"$src/README.md" >"$tmp/readme.flat"
 for text in "Descriptions are stored cut to 100 characters" "the last character of a line is never read" \
   "a line at column 1 is always at the top level" "The tree has at most ten levels" \
   "The document word ends with one closing character (typically a comma) that is dropped" \
+  "an existing file is replaced whole, and a failed export leaves it as it was" \
   "Reads take no write lock and never wait for a run that writes: they see what was last committed" \
-  "Codes come in code order: the code with its blanks cut, byte by byte, then CodeID"; do
+  "Codes come in code order: the code with its blanks cut, byte by byte, then CodeID" \
+  "View > Library Contents" "opens a separate window that shows what the database holds and changes nothing"; do
   grep -qiF -- "$text" "$tmp/readme.flat" || fail "README.md does not say: $text"
   grep -qiF -- "$text" "$tmp/page.flat" || fail "the manual page does not say: $text"
 done

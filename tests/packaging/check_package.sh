@@ -57,7 +57,7 @@ description=$(field Description)
 case $description in *\;*) fail "the Description was cut up as a list: $description" ;; esac
 depends=$(field Depends)
 echo "Depends: $depends"
-for package in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libsqlite3-0 qt6-qpa-plugins fonts-liberation2; do
+for package in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libsqlite3-0 libpq5 qt6-qpa-plugins fonts-liberation2; do
   printf '%s\n' "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx -- "$package" \
     || fail "Depends lacks $package"
 done

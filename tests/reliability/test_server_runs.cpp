@@ -1,0 +1,266 @@
+// Batch runs on a library kept by the test server: killed in the middle of a
+// load, cut off by the server, refused at start-up, and side by side with
+// another writer. Every effect is read back with the tests' own libpq
+// connection.
+#include "ReliabilitySupport.h"
+
+#include "support/PgServer.h"
+#include "support/StoredRows.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace rel;
+
+namespace {
+
+class ServerRuns : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string why;
+        m_db = pgtest::freshPgDatabase(why);
+        if (m_db.empty()) {
+            if (pgtest::pgRequired() || why != pgtest::kNoServer)
+                FAIL() << why;
+            GTEST_SKIP() << pgtest::kNoServer;
+        }
+        // The library's tables, and the coding system the loads go to.
+        const Outcome o = run({ m_db, "topic", "create", "ADULT", "ADU", VELK_SOURCE_DIR "/examples/", "adult-index.txt" },
+            m_dir.path());
+        ASSERT_EQ(o.exitCode, 0) << o.describe();
+        ASSERT_TRUE(reader().exec("INSERT INTO codingsystems (CodingSystemName) VALUES ('ICD')")) << reader().error();
+    }
+
+    StoredRows& reader()
+    {
+        if (!m_reader)
+            m_reader = std::make_unique<StoredRows>(m_db);
+        return *m_reader;
+    }
+    std::string count(const std::string& table) { return reader().value("SELECT count(*) FROM " + table); }
+    // Everything but the codes, whose numbering a rolled-back load moves on.
+    std::vector<std::string> rest()
+    {
+        std::vector<std::string> all;
+        for (const std::string& row : reader().dump())
+            if (!row.starts_with("codes: ") && !row.starts_with("sequence: codes"))
+                all.push_back(row);
+        return all;
+    }
+    // Waits until no run of the program is connected to the database: the
+    // server has ended what a killed run left.
+    void waitForRunsToEnd()
+    {
+        for (int i = 0; i < 2000; ++i) {
+            if (reader().value("SELECT count(*) FROM pg_stat_activity WHERE application_name = 'velkindex' AND "
+                               "datname = current_database()")
+                == "0")
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        FAIL() << "a run's connection stayed open";
+    }
+    fs::path file(const std::string& name, const std::string& bytes)
+    {
+        const fs::path path = m_dir.path() / name;
+        writeBytes(path, bytes);
+        return path;
+    }
+
+    TempDir m_dir;
+    std::string m_db;
+    std::unique_ptr<StoredRows> m_reader;
+};
+
+// The codes of a complete load of `count` generated codes, in load order.
+std::string loadedCodes(int count)
+{
+    std::string all;
+    for (int n = 0; n < count; ++n)
+        all += codeName(n) + (n + 1 < count ? "," : "");
+    return all;
+}
+
+// A load killed at points spread over its run: the server rolls its unit
+// back, the library holds exactly the state before or after it, and the
+// same load run again completes.
+TEST_F(ServerRuns, AKilledLoadLeavesTheStateBeforeOrAfterIt)
+{
+    constexpr int kCodes = 75000;
+    file("codes.txt", codeFile(kCodes));
+    const std::vector<std::string> load = { m_db, "code", "create", "ICD", m_dir.path().string() + "/", "codes.txt" };
+    const std::vector<std::string> before = rest();
+    const std::string complete = loadedCodes(kCodes);
+    const int killPoints[] = { 40, 250, 700 }; // milliseconds after the start
+    for (int after : killPoints) {
+        Child child;
+        ASSERT_TRUE(child.start(load, m_dir.path()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(after));
+        child.kill();
+        const Outcome o = child.wait();
+        waitForRunsToEnd();
+        const std::string stored = count("codes");
+        EXPECT_TRUE(stored == "0" || stored == std::to_string(kCodes)) << "killed after " << after << " ms: " << stored;
+        if (stored != "0") {
+            EXPECT_EQ(reader().value("SELECT string_agg(Code, ',' ORDER BY CodeID) FROM codes"), complete);
+        }
+        EXPECT_EQ(rest(), before) << firstDifference(rest(), before);
+        ASSERT_TRUE(reader().exec("DELETE FROM codes"));
+        EXPECT_TRUE(o.signal == SIGKILL || o.exitCode == 0) << o.describe();
+    }
+    const Outcome o = run(load, m_dir.path());
+    EXPECT_EQ(o.exitCode, 0) << o.describe();
+    EXPECT_EQ(reader().value("SELECT string_agg(Code, ',' ORDER BY CodeID) FROM codes"), complete);
+}
+
+// The server ends the run's connection in the middle of its load: the run
+// fails (status 1) with one line that names the cause, and nothing of the
+// load is stored.
+TEST_F(ServerRuns, AConnectionCutMidLoadFailsTheRunAndStoresNothing)
+{
+    file("codes.txt", codeFile(75000));
+    Child child;
+    ASSERT_TRUE(child.start({ m_db, "code", "create", "ICD", m_dir.path().string() + "/", "codes.txt" }, m_dir.path()));
+    std::string cut = "0";
+    while (cut == "0" && child.running())
+        cut = reader().value("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE application_name = "
+                             "'velkindex' AND datname = current_database() AND query LIKE 'COPY%'");
+    const Outcome o = child.wait();
+    ASSERT_EQ(cut, "1") << "the load ended before its connection could be cut: " << o.describe();
+    EXPECT_EQ(o.exitCode, 1) << o.describe();
+    EXPECT_NE(o.err.find("the connection to the database server was lost"), std::string::npos) << o.err;
+    EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
+    waitForRunsToEnd();
+    EXPECT_EQ(count("codes"), "0");
+}
+
+struct StartCase {
+    const char* name;
+    const char* user;
+    const char* password;
+    const char* database; // empty: the test's own
+    const char* cause;
+};
+
+void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
+
+class ServerStartRuns : public ServerRuns, public ::testing::WithParamInterface<StartCase> { };
+
+// What keeps a run from starting: status 2, one line naming the cause, no
+// password anywhere in what the run printed.
+TEST_P(ServerStartRuns, CannotStartWithOneLineAndNoPassword)
+{
+    const StartCase& c = GetParam();
+    const std::string name = m_db.substr(m_db.rfind('/') + 1);
+    std::string uri = pgtest::pgUri(*c.database ? c.database : name, c.user, c.password);
+    if (std::string(c.name) == "unreachable")
+        uri = std::string("postgresql://velk_plain:") + c.password + "@%2Fnonexistent%2Fsocket/velk";
+    const std::vector<std::string> before = reader().dump();
+    const Outcome o = run({ uri, "code", "delete", "ICD" }, m_dir.path());
+    EXPECT_EQ(o.exitCode, 2) << o.describe();
+    EXPECT_NE(o.err.find(c.cause), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.find(c.password), std::string::npos) << o.err;
+    EXPECT_EQ(o.out.find(c.password), std::string::npos) << o.out;
+    EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
+    EXPECT_EQ(reader().dump(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, ServerStartRuns,
+    ::testing::Values(StartCase { "wrong_password", "velk_plain", "guessed-wrong", "", "password authentication failed" },
+        StartCase { "missing_database", "velk", "secret-of-velk", "velk_nowhere", "\"velk_nowhere\" does not exist" },
+        StartCase { "no_privilege", "velk_plain", "velk_plain_pw", "", "lacks the privileges" },
+        StartCase { "unreachable", "velk_plain", "velk_plain_pw", "", "/nonexistent/socket" }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The topics of `module` in TopicID order as "description|parent's place",
+// the parent told by its place in the module (0 for none), and whether the
+// identifiers are consecutive.
+std::vector<std::string> tree(StoredRows& reader, const std::string& module, bool& consecutive)
+{
+    const std::string topics = "(SELECT t.* FROM topics t JOIN modules m USING (ModuleID) WHERE m.ModuleName = '"
+        + module + "')";
+    consecutive = reader.value("SELECT max(TopicID) - min(TopicID) + 1 = count(*) FROM " + topics + " s") == "t";
+    return reader.rows("SELECT trim(s.Description), coalesce((SELECT count(*) FROM " + topics
+        + " q WHERE q.TopicID <= s.ParentID), 0) FROM " + topics + " s ORDER BY s.TopicID");
+}
+
+// Two modules built at once: each is built whole, its topics numbered
+// without a gap, as when they are built one after the other.
+TEST_F(ServerRuns, TwoModulesBuiltAtOnceAreBothExact)
+{
+    file("one.txt", indexFile(3000, "One", 11));
+    file("two.txt", indexFile(3000, "Two", 12));
+    const std::string dir = m_dir.path().string() + "/";
+    const RunOptions patient { { { "VELKINDEX_BUSY_TIMEOUT_MS", "60000" } } };
+    Child one, two;
+    ASSERT_TRUE(one.start({ m_db, "topic", "create", "ONE", "ONE", dir, "one.txt" }, m_dir.path(), patient));
+    ASSERT_TRUE(two.start({ m_db, "topic", "create", "TWO", "TWO", dir, "two.txt" }, m_dir.path(), patient));
+    const Outcome a = one.wait(), b = two.wait();
+    ASSERT_EQ(a.exitCode, 0) << a.describe();
+    ASSERT_EQ(b.exitCode, 0) << b.describe();
+    bool oneConsecutive = false, twoConsecutive = false;
+    const auto oneTree = tree(reader(), "ONE", oneConsecutive);
+    const auto twoTree = tree(reader(), "TWO", twoConsecutive);
+    EXPECT_TRUE(oneConsecutive);
+    EXPECT_TRUE(twoConsecutive);
+
+    // The same files built one after the other, in a library of their own.
+    std::string why;
+    const std::string alone = pgtest::freshPgDatabase(why);
+    ASSERT_FALSE(alone.empty()) << why;
+    ASSERT_EQ(run({ alone, "topic", "create", "ONE", "ONE", dir, "one.txt" }, m_dir.path()).exitCode, 0);
+    ASSERT_EQ(run({ alone, "topic", "create", "TWO", "TWO", dir, "two.txt" }, m_dir.path()).exitCode, 0);
+    StoredRows sequential(alone);
+    bool ignored = false;
+    EXPECT_EQ(oneTree, tree(sequential, "ONE", ignored));
+    EXPECT_EQ(twoTree, tree(sequential, "TWO", ignored));
+    EXPECT_EQ(oneTree.size(), 3000u);
+}
+
+// The same module built twice at once: one complete module, no topics left
+// over from the other build.
+TEST_F(ServerRuns, TheSameModuleBuiltTwiceAtOnceIsOneCompleteModule)
+{
+    file("one.txt", indexFile(3000, "One", 11));
+    const std::string dir = m_dir.path().string() + "/";
+    const RunOptions patient { { { "VELKINDEX_BUSY_TIMEOUT_MS", "60000" } } };
+    Child first, second;
+    ASSERT_TRUE(first.start({ m_db, "topic", "create", "ONE", "ONE", dir, "one.txt" }, m_dir.path(), patient));
+    ASSERT_TRUE(second.start({ m_db, "topic", "create", "ONE", "ONE", dir, "one.txt" }, m_dir.path(), patient));
+    const Outcome a = first.wait(), b = second.wait();
+    EXPECT_EQ(a.exitCode, 0) << a.describe();
+    EXPECT_EQ(b.exitCode, 0) << b.describe();
+    EXPECT_EQ(reader().value("SELECT count(*) FROM modules WHERE ModuleName = 'ONE'"), "1");
+    bool consecutive = false;
+    EXPECT_EQ(tree(reader(), "ONE", consecutive).size(), 3000u);
+    EXPECT_TRUE(consecutive);
+    EXPECT_EQ(reader().value("SELECT count(*) FROM topics t WHERE NOT EXISTS "
+                             "(SELECT 1 FROM modules m WHERE m.ModuleID = t.ModuleID)"),
+        "0");
+}
+
+// A code load beside a description load of the same codes: they take turns,
+// so the descriptions are on every code or on none, never on some.
+TEST_F(ServerRuns, ACodeLoadAndADescriptionLoadTakeTurns)
+{
+    constexpr int kCodes = 20000;
+    file("codes.txt", codeFile(kCodes));
+    file("descriptions.txt", descriptionFile(kCodes));
+    const std::string dir = m_dir.path().string() + "/";
+    ASSERT_EQ(run({ m_db, "code", "create", "ICD", dir, "codes.txt" }, m_dir.path()).exitCode, 0);
+    const RunOptions patient { { { "VELKINDEX_BUSY_TIMEOUT_MS", "60000" } } };
+    Child codes, descriptions;
+    ASSERT_TRUE(codes.start({ m_db, "code", "create", "ICD", dir, "codes.txt" }, m_dir.path(), patient));
+    ASSERT_TRUE(
+        descriptions.start({ m_db, "code", "description", "ICD", dir, "descriptions.txt" }, m_dir.path(), patient));
+    const Outcome a = codes.wait(), b = descriptions.wait();
+    EXPECT_EQ(a.exitCode, 0) << a.describe();
+    EXPECT_EQ(b.exitCode, 0) << b.describe();
+    EXPECT_EQ(count("codes"), std::to_string(kCodes));
+    const std::string described = reader().value("SELECT count(*) FROM codes WHERE Description <> ''");
+    EXPECT_TRUE(described == "0" || described == std::to_string(kCodes)) << described;
+}
+
+} // namespace
