@@ -37,15 +37,10 @@ bool displayAvailable()
     return (x11 && *x11) || (wayland && *wayland);
 }
 
-// The window's start-up: the main window is the seam; a batch action runs
-// without showing it.
+// The window's start-up: the main window is the seam. Batch actions never
+// come here (runHeadless).
 int runWithWindows(int argc, char** argv, const CommandLinePlan& plan)
 {
-    const bool batch = plan.action != BatchAction::None;
-    // A batch run must end even when the display named in the environment
-    // cannot be reached: fall back to drawing off screen.
-    if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb;wayland;offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VELKINDEX"));
 
@@ -55,10 +50,9 @@ int runWithWindows(int argc, char** argv, const CommandLinePlan& plan)
     bool databaseOpen = false;
     bool commandInterrupted = false;
     StartupOutcome outcome;
-    // The window's event loop ends when a signal asks the program to stop; a
-    // batch run notices the request at its next call into the library.
+    // The window's event loop ends when a signal asks the program to stop.
     std::unique_ptr<QSocketNotifier> stopRequests;
-    if (!batch && Interruption::notifier() >= 0) {
+    if (Interruption::notifier() >= 0) {
         stopRequests = std::make_unique<QSocketNotifier>(Interruption::notifier(), QSocketNotifier::Read);
         QObject::connect(stopRequests.get(), &QSocketNotifier::activated, []() {
             Interruption::drain();
@@ -75,12 +69,7 @@ int runWithWindows(int argc, char** argv, const CommandLinePlan& plan)
             if (databaseOpen)
                 library.EndVelk();
         });
-        if (batch) {
-            // Nobody is at the screen: messages go to stderr and never wait.
-            window.setMessageSink([](const QString& text) { tell(text); });
-        } else {
-            window.setContentsSource(&contents);
-        }
+        window.setContentsSource(&contents);
         // A command that a signal stopped has rolled its unit back; the
         // window then closes.
         window.setCommands(windowCommands(ctx, window, [&commandInterrupted]() {
@@ -97,9 +86,7 @@ int runWithWindows(int argc, char** argv, const CommandLinePlan& plan)
             QApplication::exec();
         }
     } // the window goes, and with it the database (Form_Terminate)
-    if (batch) {
-        tellInterruptedAfterStoring(outcome);
-    } else if (Interruption::requested() && status == kExitOk) {
+    if (Interruption::requested() && status == kExitOk) {
         tell(commandInterrupted ? QStringLiteral("interrupted: nothing was changed")
                                 : QStringLiteral("interrupted: no command was running; nothing was changed"));
         status = kExitFailed;
@@ -123,9 +110,12 @@ int main(int argc, char** argv)
         return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
     }
 
+    // A batch action never shows a window: it starts Qt Core only, without
+    // widgets or a platform plugin, whether or not a display is there.
+    if (plan.action != BatchAction::None)
+        return runHeadless(argc, argv, plan);
+
     if (!displayAvailable()) {
-        if (plan.action != BatchAction::None)
-            return runHeadless(argc, argv, plan);
         std::fprintf(stderr,
                      "velkindex: no display is available for the window. Run it on a desktop, or give a batch "
                      "action such as: velkindex DATABASE topic create NAME PREFIX DIR FILE\n");

@@ -5,7 +5,6 @@
 #include "store/UnitOfWork.h"
 
 #include <cstdint>
-#include <vector>
 
 namespace {
 
@@ -13,23 +12,28 @@ namespace {
 // load failed, after the unit of work has been rolled back; empty on success.
 QString loadCodeFile(PatEdContext& ctx, const QString& CodeSys, const QString& path, LoadCounts& tally)
 {
-    std::vector<NumberedLine<CodeFileLine>> lines;
-    if (QString reason = readInputLines(path, QStringLiteral("codes"), tally, lines, splitCodeLine,
-            [&tally](const QString&, int64_t lineNumber) { tally.blankLines.note(lineNumber); });
-        !reason.isEmpty())
+    TextFile file;
+    if (QString reason = openInputFile(file, path, QStringLiteral("codes")); !reason.isEmpty())
         return reason;
+    NumberedLine<CodeFileLine> line;
+    const auto parse = [](const QString& text, CodeFileLine& fields) { return splitCodeLine(text, fields); };
+    const auto skipped = [&tally](const QString&, int64_t lineNumber) { tally.blankLines.note(lineNumber); };
+    const auto countRest = [&]() { countRemainingLines(file, tally, line, parse, skipped); };
 
     UnitOfWork unit(ctx.store);
-    if (!unit.begin())
+    if (!unit.begin()) {
+        countRest();
         return QStringLiteral("No codes were loaded from %1: the database cannot be written now (%2). "
                               "Close any other program that uses it, then load the file again.")
             .arg(path, unit.error());
+    }
 
     CallStatus status;
     CodingSystemRecord system;
     system.CodingSystemID = 0;
     system.CodingSystemName = CodeSys;
     if (ctx.store.GetCodingSystem(system, status) == 0) {
+        countRest();
         if (isBlankName(CodeSys))
             return QStringLiteral("No codes were loaded from %1: no coding system was selected. "
                                   "Select the coding system in the list (or name it on the command line), then "
@@ -42,7 +46,7 @@ QString loadCodeFile(PatEdContext& ctx, const QString& CodeSys, const QString& p
     const int32_t codingSystemId = system.CodingSystemID;
 
     CodeRecord record;
-    for (const NumberedLine<CodeFileLine>& line : lines) {
+    while (nextInputLine(file, tally, line, parse, skipped)) {
         if (!line.fields.codes.isEmpty() && line.fields.PatEdDocument.size() > record.PatEdDocument.width)
             tally.cutDocuments.note(line.lineNumber);
         for (const QString& code : line.fields.codes) {
@@ -58,10 +62,13 @@ QString loadCodeFile(PatEdContext& ctx, const QString& CodeSys, const QString& p
                 tally.cutCodes.note(line.lineNumber);
             if (ctx.store.InsertCode(record, status) == 0) {
                 tally.codesStored = 0;
+                const QString number = QString::number(line.lineNumber);
+                const QString failed = code;
+                countRest();
                 return QStringLiteral("%1: line %2: the code \"%3\" could not be stored: %4. "
                                       "Nothing from this file was stored; correct the line or the database, then "
                                       "load the file again.")
-                    .arg(path, QString::number(line.lineNumber), code, ctx.store.LastError());
+                    .arg(path, number, failed, ctx.store.LastError());
             }
             ++tally.codesStored;
         }

@@ -5,7 +5,6 @@
 #include "store/UnitOfWork.h"
 
 #include <cstdint>
-#include <vector>
 
 namespace {
 
@@ -14,28 +13,31 @@ namespace {
 QString loadDescriptionFile(PatEdContext& ctx, const QString& CodeSys, const QString& path, LoadCounts& tally)
 {
     const DescriptionLayout layout = descriptionLayoutFor(CodeSys);
-    std::vector<NumberedLine<DescriptionLine>> lines;
     const auto parse = [layout](const QString& text, DescriptionLine& fields) {
         return splitDescriptionLine(text, layout, fields);
     };
     const auto skipped = [&tally](const QString& text, int64_t lineNumber) {
         (isBlankName(text) ? tally.blankLines : tally.shortLines).note(lineNumber);
     };
-    if (QString reason = readInputLines(path, QStringLiteral("descriptions"), tally, lines, parse, skipped);
-        !reason.isEmpty())
+    TextFile file;
+    if (QString reason = openInputFile(file, path, QStringLiteral("descriptions")); !reason.isEmpty())
         return reason;
+    NumberedLine<DescriptionLine> line;
+    const auto countRest = [&]() { countRemainingLines(file, tally, line, parse, skipped); };
 
     UnitOfWork unit(ctx.store);
-    if (!unit.begin())
+    if (!unit.begin()) {
+        countRest();
         return QStringLiteral("No descriptions were loaded from %1: the database cannot be written now (%2). "
                               "Close any other program that uses it, then load the file again.")
             .arg(path, unit.error());
+    }
 
     // One record for the whole file: only Code and Description are set per
     // line; the other fields carry what the previous SetCode left in them.
     CodeRecord record;
     CallStatus status;
-    for (const NumberedLine<DescriptionLine>& line : lines) {
+    while (nextInputLine(file, tally, line, parse, skipped)) {
         record.Code = line.fields.Code;
         // Sent as read: the library stores record text exactly as sent, so
         // an apostrophe stays single.
@@ -46,10 +48,13 @@ QString loadDescriptionFile(PatEdContext& ctx, const QString& CodeSys, const QSt
         }
         if (ctx.store.SetCode(record, status) == 0) {
             tally.codesStored = 0;
+            const QString number = QString::number(line.lineNumber);
+            const QString failed = line.fields.Code;
+            countRest();
             return QStringLiteral("%1: line %2: the description of the code \"%3\" could not be stored: %4. "
                                   "Nothing from this file was stored; correct the line or load the code file "
                                   "first, then load the descriptions again.")
-                .arg(path, QString::number(line.lineNumber), line.fields.Code, ctx.store.LastError());
+                .arg(path, number, failed, ctx.store.LastError());
         }
         ++tally.codesStored;
     }

@@ -20,3 +20,13 @@ QString chooseInputFile(PatEdContext& ctx, bool showDialog)
     dialog.setFileName(path);
     return path;
 }
+
+QString openInputFile(TextFile& file, const QString& path, const QString& what)
+{
+    QString reason;
+    if (file.open(path, &reason))
+        return QString();
+    if (file.openFailure() == TextFile::OpenFailure::Utf16)
+        return reason + QStringLiteral(" No %1 were loaded.").arg(what);
+    return reason + QStringLiteral(" No %1 were loaded; check the file's folder and name and load it again.").arg(what);
+}

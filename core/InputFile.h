@@ -7,8 +7,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <utility>
-#include <vector>
 
 // The filter of the shared dialog for code and coding description files.
 QString inputFileFilter();
@@ -25,27 +23,21 @@ template <class Fields> struct NumberedLine {
     Fields fields;
 };
 
-// Reads the whole input file before the database is touched, so that a unit
-// of work never waits on the file. Every line goes to `parse(text, fields)`;
-// the lines it accepts are kept in `lines` with their numbers, the others are
-// counted as skipped and handed to `skipped(text, lineNumber)`. `tally`
-// counts the lines in its `linesRead` and `linesSkipped`. Returns why the
-// file cannot be read, saying that no `what` (e.g. "codes") were loaded;
-// empty when it was read.
+// Opens the input file of a load into `file`. Returns why it cannot be read,
+// saying that no `what` (e.g. "codes") were loaded; empty when it is open.
+QString openInputFile(TextFile& file, const QString& path, const QString& what);
+
+// Reads lines of `file` up to the next one that `parse(text, line.fields)`
+// accepts and sets `line` to it with its number; false at the end of the
+// file. The lines it does not accept are counted as skipped and handed to
+// `skipped(text, lineNumber)`. `tally` counts the lines in its `linesRead`
+// and `linesSkipped`. A load reads its file this way inside its unit of work,
+// one line at a time, so that memory does not grow with the file; `line` is
+// reused from call to call.
 template <class Fields, class Tally, class Parse, class Skipped>
-QString readInputLines(const QString& path, const QString& what, Tally& tally,
-    std::vector<NumberedLine<Fields>>& lines, Parse parse, Skipped skipped)
+bool nextInputLine(TextFile& file, Tally& tally, NumberedLine<Fields>& line, const Parse& parse, const Skipped& skipped)
 {
-    TextFile file;
-    QString reason;
-    if (!file.open(path, &reason)) {
-        if (file.openFailure() == TextFile::OpenFailure::Utf16)
-            return reason + QStringLiteral(" No %1 were loaded.").arg(what);
-        return reason
-            + QStringLiteral(" No %1 were loaded; check the file's folder and name and load it again.").arg(what);
-    }
     while (!file.atEnd()) {
-        NumberedLine<Fields> line;
         const QString text = file.readLine();
         ++tally.linesRead;
         if (!parse(text, line.fields)) {
@@ -54,7 +46,16 @@ QString readInputLines(const QString& path, const QString& what, Tally& tally,
             continue;
         }
         line.lineNumber = file.lineNumber();
-        lines.push_back(std::move(line));
+        return true;
     }
-    return QString();
+    return false;
+}
+
+// Reads the rest of `file` as nextInputLine() does, storing nothing: a load
+// that failed still counts every line of its file.
+template <class Fields, class Tally, class Parse, class Skipped>
+void countRemainingLines(
+    TextFile& file, Tally& tally, NumberedLine<Fields>& line, const Parse& parse, const Skipped& skipped)
+{
+    while (nextInputLine(file, tally, line, parse, skipped)) { }
 }

@@ -1,6 +1,7 @@
 #include "text/TextFile.h"
 
 #include "encoding/CodePage.h"
+#include "encoding/Utf8.h"
 
 #include <QFile>
 
@@ -57,48 +58,109 @@ bool TextFile::open(const QString& path, QString* error)
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return cannotRead(errno);
-    std::string bytes;
-    int readError = 0;
-    bool regular = false;
-    if (::fstat(fd, &info) != 0) {
-        readError = errno;
-    } else if (S_ISREG(info.st_mode)) {
-        regular = true;
-        bytes.reserve(static_cast<size_t>(info.st_size));
-        char buffer[1 << 16];
-        for (;;) {
-            const ssize_t got = ::read(fd, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                readError = errno;
-            if (got <= 0)
-                break;
-            bytes.append(buffer, static_cast<size_t>(got));
+    struct Descriptor {
+        int fd;
+        ~Descriptor()
+        {
+            if (fd >= 0)
+                ::close(fd);
         }
-    }
-    ::close(fd);
-    if (readError != 0)
-        return cannotRead(readError);
-    if (!regular)
+    } held { fd };
+    if (::fstat(fd, &info) != 0)
+        return cannotRead(errno);
+    if (!S_ISREG(info.st_mode))
         return fail(OpenFailure::NotRegular, notRegular);
 
-    const std::string_view content(bytes);
-    const encoding::TextEncoding form = encoding::detectEncoding(content);
-    if (form == encoding::TextEncoding::Utf16)
-        return fail(OpenFailure::Utf16,
-            QStringLiteral("The file %1 is saved as UTF-16 (it begins with the byte-order mark %2), which "
-                           "cannot be read; save it as UTF-8 or ANSI.")
-                .arg(path, content[0] == '\xFF' ? QStringLiteral("FF FE") : QStringLiteral("FE FF")));
+    // One pass over the whole content in blocks: its encoding, and whether it
+    // holds a NUL byte. Only a block and the bytes of a character cut at its
+    // end are held. A block is checked as UTF-8 up to its last ASCII byte, so
+    // that no sequence is split between two checks.
+    std::string block;
+    std::string pending; // bytes after the last ASCII byte seen so far
+    bool first = true;
+    bool wellFormed = true;
+    bool multiByte = false;
+    encoding::TextEncoding form = encoding::TextEncoding::Ansi;
+    int64_t nulAt = -1;
+    int64_t offset = 0;
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return cannotRead(errno);
+        if (got == 0)
+            break;
+        const std::string_view piece(buffer, static_cast<size_t>(got));
+        if (first) {
+            // The marks are read from the start of the content.
+            form = encoding::detectEncoding(piece.substr(0, 3));
+            if (form == encoding::TextEncoding::Utf16)
+                return fail(OpenFailure::Utf16,
+                    QStringLiteral("The file %1 is saved as UTF-16 (it begins with the byte-order mark %2), which "
+                                   "cannot be read; save it as UTF-8 or ANSI.")
+                        .arg(path, piece[0] == '\xFF' ? QStringLiteral("FF FE") : QStringLiteral("FE FF")));
+            first = false;
+        }
+        if (nulAt < 0) {
+            if (const void* nul = std::memchr(piece.data(), '\0', piece.size()))
+                nulAt = offset + (static_cast<const char*>(nul) - piece.data());
+        }
+        offset += got;
+        if (form == encoding::TextEncoding::Utf8WithMark || !wellFormed)
+            continue;
+        size_t cut = piece.size();
+        while (cut > 0 && static_cast<unsigned char>(piece[cut - 1]) >= 0x80)
+            --cut;
+        if (cut == 0) {
+            pending.append(piece);
+            continue;
+        }
+        bool more = false;
+        block.assign(pending);
+        block.append(piece.substr(0, cut));
+        wellFormed = encoding::isWellFormedUtf8(block, &more);
+        multiByte = multiByte || more;
+        pending.assign(piece.substr(cut));
+    }
+    if (form != encoding::TextEncoding::Utf8WithMark && wellFormed && !pending.empty()) {
+        bool more = false;
+        wellFormed = encoding::isWellFormedUtf8(pending, &more);
+        multiByte = multiByte || more;
+    }
+    if (form != encoding::TextEncoding::Utf8WithMark)
+        form = wellFormed && multiByte ? encoding::TextEncoding::Utf8 : encoding::TextEncoding::Ansi;
 
     // A NUL byte belongs to no text file (a binary file, or UTF-16 without
     // its mark), and text sent to the library ends at the first one: the file
     // is refused whole, naming the line that holds it.
-    if (const size_t nul = content.find('\0'); nul != std::string_view::npos) {
+    if (nulAt >= 0) {
         int64_t line = 1;
-        for (size_t i = 0; i < nul; ++i) {
-            if (content[i] == '\n' || (content[i] == '\r' && (i + 1 >= content.size() || content[i + 1] != '\n')))
-                ++line;
+        bool afterCr = false;
+        int64_t at = 0;
+        bool found = false;
+        if (::lseek(fd, 0, SEEK_SET) != 0)
+            return cannotRead(errno);
+        while (!found) {
+            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            for (ssize_t i = 0; i < got; ++i, ++at) {
+                const char c = buffer[i];
+                // A CR counts unless an LF follows it.
+                if (afterCr && c != '\n')
+                    ++line;
+                if (at == nulAt) {
+                    found = true;
+                    break;
+                }
+                afterCr = c == '\r';
+                if (c == '\n')
+                    ++line;
+            }
         }
         return fail(OpenFailure::Unreadable,
             QStringLiteral("The file %1 holds a NUL byte on line %2, so it is not a text file; nothing "
@@ -107,16 +169,53 @@ bool TextFile::open(const QString& path, QString* error)
                 .arg(line));
     }
 
-    m_bytes = std::move(bytes); // `content` is not used after this
+    // The lines are read from the start again, after the mark.
+    const off_t mark = static_cast<off_t>(encoding::markLength(form));
+    if (::lseek(fd, mark, SEEK_SET) != mark)
+        return cannotRead(errno);
+    m_fd = held.fd;
+    held.fd = -1;
     m_encoding = form;
-    m_pos = encoding::markLength(form);
+    m_bytes.clear();
+    m_pos = 0;
+    m_drained = false;
     m_lineNumber = 0;
     m_open = true;
+    fill();
+    return true;
+}
+
+bool TextFile::fill()
+{
+    if (m_drained)
+        return false;
+    if (m_pos > 0) {
+        m_bytes.erase(0, m_pos);
+        m_pos = 0;
+    }
+    constexpr size_t kBlock = 1 << 16;
+    const size_t kept = m_bytes.size();
+    m_bytes.resize(kept + kBlock);
+    ssize_t got = 0;
+    do {
+        got = ::read(m_fd, m_bytes.data() + kept, kBlock);
+    } while (got < 0 && errno == EINTR);
+    // A file that cannot be read any further ends here; opening has read it
+    // through once already.
+    m_bytes.resize(kept + static_cast<size_t>(got > 0 ? got : 0));
+    if (got <= 0) {
+        m_drained = true;
+        return false;
+    }
     return true;
 }
 
 void TextFile::close()
 {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_drained = true;
     m_bytes.clear();
     m_bytes.shrink_to_fit();
     m_pos = 0;
@@ -131,13 +230,24 @@ QString TextFile::readLine()
     if (atEnd())
         return QString();
 
-    // A line ends at CR, CR LF or LF.
+    // A line ends at CR, CR LF or LF. The block is refilled until it holds
+    // the line's end (and the byte after a CR), or the file has ended.
+    size_t scanned = m_pos;
+    size_t end = 0;
+    for (;;) {
+        const size_t size = m_bytes.size();
+        end = scanned;
+        while (end < size && m_bytes[end] != '\r' && m_bytes[end] != '\n')
+            ++end;
+        if ((end < size && !(m_bytes[end] == '\r' && end + 1 == size)) || m_drained)
+            break;
+        const size_t from = m_pos;
+        fill();
+        scanned = end - from; // the bytes already looked at moved to the front
+    }
     const char* const data = m_bytes.data();
     const size_t size = m_bytes.size();
     const size_t begin = m_pos;
-    size_t end = begin;
-    while (end < size && data[end] != '\r' && data[end] != '\n')
-        ++end;
     m_pos = end;
     if (m_pos < size) {
         if (data[m_pos] == '\r' && m_pos + 1 < size && data[m_pos + 1] == '\n')
@@ -147,6 +257,7 @@ QString TextFile::readLine()
     }
     ++m_lineNumber;
 
+    QString line;
     if (m_encoding != encoding::TextEncoding::Ansi) {
         // UTF-8: CR and LF never occur inside a multi-byte sequence, so the
         // split above holds. A mark at the start of a line comes from files
@@ -154,14 +265,18 @@ QString TextFile::readLine()
         size_t from = begin;
         if (end - from >= kUtf8Mark.size() && std::string_view(data + from, kUtf8Mark.size()) == kUtf8Mark)
             from += kUtf8Mark.size();
-        return QString::fromUtf8(data + from, static_cast<qsizetype>(end - from));
+        line = QString::fromUtf8(data + from, static_cast<qsizetype>(end - from));
+    } else {
+        const auto& table = encoding::ansiUnits();
+        const qsizetype length = static_cast<qsizetype>(end - begin);
+        line = QString(length, Qt::Uninitialized);
+        QChar* out = line.data();
+        for (qsizetype i = 0; i < length; ++i)
+            out[i] = QChar(table[static_cast<unsigned char>(data[begin + static_cast<size_t>(i)])]);
     }
-
-    const auto& table = encoding::ansiUnits();
-    const qsizetype length = static_cast<qsizetype>(end - begin);
-    QString line(length, Qt::Uninitialized);
-    QChar* out = line.data();
-    for (qsizetype i = 0; i < length; ++i)
-        out[i] = QChar(table[static_cast<unsigned char>(data[begin + static_cast<size_t>(i)])]);
+    // With the block used up, the next one is read now, so that atEnd()
+    // tells whether another line follows.
+    if (m_pos >= m_bytes.size())
+        fill();
     return line;
 }

@@ -1,7 +1,9 @@
 // An input text file read line by line.
 //
-// The file is read whole when it is opened. Its encoding is taken from its
-// content (encoding/InputEncoding.h): UTF-8 with or without a byte-order mark, or the
+// Opening reads the file through once, in blocks, to learn its encoding and
+// to refuse what is no text; the lines are then read in blocks as they are
+// asked for, so memory stays small whatever the file's size. Its encoding is
+// taken from its whole content (encoding/InputEncoding.h): UTF-8 with or without a byte-order mark, or the
 // ANSI code page; a UTF-16 file is refused. The mark is not part of the first
 // line, and in a UTF-8 file a mark at the start of any later line (files
 // joined together) is dropped too. A line ends at CR, CR LF or LF; the
@@ -32,17 +34,28 @@ public:
     void close();
     bool isOpen() const { return m_open; }
 
-    bool atEnd() const { return !m_open || m_pos >= m_bytes.size(); }
+    bool atEnd() const { return !m_open || (m_pos >= m_bytes.size() && m_drained); }
     // The next line without its terminator; empty at the end of the file.
     QString readLine();
     // 1-based number of the line that readLine() returned last (0 before the first).
     int64_t lineNumber() const { return m_lineNumber; }
     const QString& path() const { return m_path; }
 
+    TextFile() = default;
+    ~TextFile() { close(); }
+    TextFile(const TextFile&) = delete;
+    TextFile& operator=(const TextFile&) = delete;
+
 private:
+    // Moves the unread bytes to the front of the buffer and appends the
+    // file's next block; false when nothing more was read.
+    bool fill();
+
     QString m_path;
-    std::string m_bytes;
+    int m_fd = -1;
+    std::string m_bytes; // the block being read; unread bytes start at m_pos
     size_t m_pos = 0;
+    bool m_drained = true; // nothing is left in the file past m_bytes
     int64_t m_lineNumber = 0;
     bool m_open = false;
     encoding::TextEncoding m_encoding = encoding::TextEncoding::Ansi;

@@ -131,6 +131,7 @@ struct Outcome {
     std::string out;
     std::string err;
     double seconds = 0;
+    int64_t peakKilobytes = -1; // the run's largest resident set (ru_maxrss), once reaped
 
     std::string describe() const
     {
@@ -232,10 +233,11 @@ public:
         if (m_pid <= 0)
             return false;
         int status = 0;
-        const pid_t r = ::waitpid(m_pid, &status, WNOHANG);
+        rusage usage {};
+        const pid_t r = ::wait4(m_pid, &status, WNOHANG, &usage);
         if (r == 0)
             return true;
-        reaped(status);
+        reaped(status, usage);
         return false;
     }
 
@@ -249,8 +251,9 @@ public:
     {
         if (m_pid > 0) {
             int status = 0;
-            while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) { }
-            reaped(status);
+            rusage usage {};
+            while (::wait4(m_pid, &status, 0, &usage) < 0 && errno == EINTR) { }
+            reaped(status, usage);
         }
         m_outcome.out = readBytes(m_outPath);
         m_outcome.err = readBytes(m_errPath);
@@ -258,9 +261,10 @@ public:
     }
 
 private:
-    void reaped(int status)
+    void reaped(int status, const rusage& usage)
     {
         m_pid = -1;
+        m_outcome.peakKilobytes = usage.ru_maxrss;
         m_outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
         m_outcome.exited = WIFEXITED(status);
         m_outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

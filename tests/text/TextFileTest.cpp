@@ -1,4 +1,5 @@
-// TextFile: whole-file read, CR / CR LF / LF line ends, the ANSI code page,
+// TextFile: reading in blocks, CR / CR LF / LF line ends (also where a block
+// ends), the ANSI code page,
 // and reasons for files that cannot be opened.
 
 #include "text/TextFile.h"
@@ -60,6 +61,27 @@ const LineCase kCases[] = {
         { QString::fromUtf16(u"caf\u00E9 \u20AC"), QString::fromUtf16(u"\u201Cquoted\u201D \u00FC") } },
 };
 
+// The file is read in blocks of 64 KiB: these lines end, or a character is
+// cut, where the first block ends.
+constexpr size_t kBlock = 1 << 16;
+const std::string kFirstBlockLess1(kBlock - 1, 'a');
+const QString kLineLess1 = QString::fromStdString(kFirstBlockLess1);
+
+const LineCase kBlockCases[] = {
+    { "CrLfSplitByTheBlock", kFirstBlockLess1 + "\r\nb", { kLineLess1, "b" } },
+    { "CrEndsTheBlock", kFirstBlockLess1 + "\rb", { kLineLess1, "b" } },
+    { "CrEndsTheFile", kFirstBlockLess1 + "\r", { kLineLess1 } },
+    { "LfEndsTheBlockAndTheFile", kFirstBlockLess1 + "\n", { kLineLess1 } },
+    { "LineOverThreeBlocks", std::string(3 * kBlock + 5, 'x') + "\ny",
+        { QString(static_cast<qsizetype>(3 * kBlock + 5), QLatin1Char('x')), "y" } },
+    { "Utf8CharacterSplitByTheBlock", kFirstBlockLess1 + "\xC3\xA9\n", { kLineLess1 + QChar(0xE9) } },
+    { "CodePageByteInTheSecondBlock", std::string(kBlock + 10, 'a') + "\xC3\xA9 \xE9",
+        { QString(static_cast<qsizetype>(kBlock + 10), QLatin1Char('a'))
+            + QString::fromUtf16(u"\u00C3\u00A9 \u00E9") } },
+    { "MarkThenManyBlocks", "\xEF\xBB\xBF" + std::string(2 * kBlock, 'm') + "\r\n\xEF\xBB\xBFz",
+        { QString(static_cast<qsizetype>(2 * kBlock), QLatin1Char('m')), "z" } },
+};
+
 class TextFileLines : public ::testing::TestWithParam<LineCase> { };
 
 } // namespace
@@ -86,6 +108,26 @@ TEST_P(TextFileLines, SplitsAtEveryLineEnd)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TextFileLines, ::testing::ValuesIn(kCases), [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Blocks, TextFileLines, ::testing::ValuesIn(kBlockCases),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextFile, NulByteAfterTheFirstBlockIsNamedByItsLine)
+{
+    std::string bytes;
+    for (int i = 0; i < 40000; ++i)
+        bytes += i % 2 ? "ab\r" : "cd\r\n";
+    bytes += std::string("x\0", 2);
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("late.txt"), bytes);
+    TextFile file;
+    QString error;
+    EXPECT_FALSE(file.open(path, &error));
+    EXPECT_EQ(file.openFailure(), TextFile::OpenFailure::Unreadable);
+    EXPECT_EQ(error,
+        QStringLiteral("The file %1 holds a NUL byte on line 40001, so it is not a text file; nothing was read "
+                       "from it.")
+            .arg(path));
+}
 
 TEST(TextFile, NulByteRefusesTheWholeFile)
 {

@@ -1,0 +1,55 @@
+// Frugal memory: a load reads its file line by line inside its unit of work,
+// so the largest resident set of a run does not grow with the file. A code
+// file of a million lines is loaded in one run, and the run's peak (ru_maxrss
+// of the reaped child) stays under a bound far below what holding the file
+// and its parsed lines took.
+#include "tests/reliability/ReliabilitySupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace rel;
+
+constexpr int kLines = 1000000;
+// The program, Qt Core, SQLite and the page cache of the connection fit in
+// about 30 MiB; the file alone is larger than the bound.
+constexpr int64_t kPeakBoundKilobytes = 64 * 1024;
+
+// One code a line, each code different, after a run of spaces that makes the
+// file larger than the bound: "doc17.pdf,    ...    K0000017".
+std::string millionLineCodeFile()
+{
+    std::string text;
+    text.reserve(static_cast<size_t>(kLines) * 76);
+    char buffer[96];
+    for (int n = 0; n < kLines; ++n) {
+        const int length = std::snprintf(buffer, sizeof buffer, "doc%d.pdf,%50sK%07d\r\n", n % 1000, "", n);
+        text.append(buffer, static_cast<size_t>(length));
+    }
+    return text;
+}
+
+TEST(Memory, AMillionLineCodeFileLoadsInBoundedMemory)
+{
+    TempDir dir;
+    const fs::path db = dir / "memory.db";
+    ASSERT_EQ(seedExampleDatabase(db, dir.path(), { "CPT" }, false), "");
+    // The text is let go before the run starts: the child's peak counts the
+    // pages it shares with this process until it executes the program.
+    writeBytes(dir / "codes.txt", millionLineCodeFile());
+    ASSERT_GT(fileSize(dir / "codes.txt"), kPeakBoundKilobytes * 1024) << "the file must outweigh the bound";
+
+    const Outcome o = run({ db.string(), "code", "create", "CPT", dir.slash(), "codes.txt" }, dir.path());
+
+    ASSERT_EQ(o.exitCode, 0) << o.describe();
+    EXPECT_EQ(o.out, "code create CPT: 1,000,000 lines read, 1,000,000 codes stored, 0 lines skipped\n");
+    ASSERT_GT(o.peakKilobytes, 0);
+    EXPECT_LT(o.peakKilobytes, kPeakBoundKilobytes) << "peak resident set " << o.peakKilobytes << " KiB";
+
+    SqliteReader reader(db);
+    EXPECT_EQ(reader.value("SELECT COUNT(*) FROM codes"), "1000000");
+    EXPECT_EQ(reader.value("SELECT PatEdDocument FROM codes WHERE Code = 'K0999999'"), "pdf\\doc999.htm");
+}
+
+} // namespace
