@@ -2,6 +2,7 @@
 # A throwaway PostgreSQL cluster for the tests and the server demo.
 #
 #   scripts/pg-cluster.sh start DIR   makes and starts a cluster in DIR
+#   scripts/pg-cluster.sh restart DIR restarts its server (fast: sessions end)
 #   scripts/pg-cluster.sh stop DIR    stops it and removes DIR
 #
 # The server listens on a Unix socket only (no TCP port), in DIR or, when DIR
@@ -21,7 +22,7 @@ set -euo pipefail
 action=${1:-}
 dir=${2:-}
 if [ -z "$action" ] || [ -z "$dir" ]; then
-  echo "usage: $0 start|stop DIR" >&2
+  echo "usage: $0 start|restart|stop DIR" >&2
   exit 2
 fi
 
@@ -61,9 +62,22 @@ stop)
   stop_cluster
   exit 0
   ;;
+restart)
+  # The server ends every session at once, as when its machine is restarted,
+  # and is back accepting connections when this returns.
+  if [ -z "$bindir" ] || [ ! -f "$dir/data/postmaster.pid" ]; then
+    echo "pg-cluster: no running cluster in $dir" >&2
+    exit 1
+  fi
+  as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -m fast -w -t 60 restart >"$dir/restart.log" 2>&1 || {
+    cat "$dir/restart.log" "$dir/server.log" >&2
+    exit 1
+  }
+  exit 0
+  ;;
 start) ;;
 *)
-  echo "usage: $0 start|stop DIR" >&2
+  echo "usage: $0 start|restart|stop DIR" >&2
   exit 2
   ;;
 esac
