@@ -2,7 +2,7 @@
 
 #include "batch/BatchActions.h"
 #include "encoding/CodePage.h"
-#include "kovadel/postgres/PgUri.h"
+#include "kovadel/DatabaseUri.h"
 #include "modules/ModuleList.h"
 #include "store/Interruption.h"
 

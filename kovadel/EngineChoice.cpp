@@ -3,7 +3,7 @@
 // a PostgreSQL server; anything else is an SQLite file path.
 #include "Engine.h"
 
-#include "postgres/PgUri.h"
+#include "kovadel/DatabaseUri.h"
 #include "postgres/PostgresEngine.h"
 #include "sqlite/SqliteFactory.h"
 

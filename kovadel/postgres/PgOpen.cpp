@@ -2,7 +2,7 @@
 #include "PostgresEngine.h"
 
 #include "PgSchema.h"
-#include "PgUri.h"
+#include "kovadel/DatabaseUri.h"
 #include "Settings.h"
 
 #include <cstdlib>

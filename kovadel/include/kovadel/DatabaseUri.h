@@ -1,6 +1,7 @@
-// PostgreSQL URIs as the library shows them: with the password masked.
-// Header-only and without libpq, so that the program's own messages can use
-// it too.
+// Database arguments that name a PostgreSQL library, and how messages show
+// them: with the password masked. C++ only, header-only and without libpq:
+// the library chooses its engine with it, and the program's own messages
+// name the database with it, so neither prints a password.
 #pragma once
 
 #include <string>
