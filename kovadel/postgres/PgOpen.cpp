@@ -118,6 +118,7 @@ void PostgresEngine::forgetTopicNumbers()
     m_heldTopics.clear();
     m_nextTopicId = 0;
     m_lastTopicId = 0;
+    m_modulesNumbered = false;
 }
 
 Status PostgresEngine::usable()
@@ -222,6 +223,8 @@ Status PostgresEngine::commitUnit()
     Status result = usable();
     if (result)
         result = noted(sendHeld(), true);
+    if (result)
+        result = noted(moveSequences(), true);
     if (result)
         result = noted(m_link.settle(), true);
     if (result) {

@@ -171,8 +171,16 @@ Status PostgresEngine::getModule(const std::string& name, ModuleFields& row)
 
 Status PostgresEngine::insertModule(const ModuleFields& module)
 {
+    // Numbered under the library's lock past both the largest module and the
+    // largest number the sequence gave; the sequence itself moves on only as
+    // the unit commits (moveSequences). A sequence is outside the transaction:
+    // taking a number from it would move the numbering even for a unit that is
+    // rolled back.
     return write([&] {
-        return m_link.queue("INSERT INTO modules (ModuleName, DirectoryPrefix) VALUES ($1, $2)",
+        m_modulesNumbered = true;
+        return m_link.queue("INSERT INTO modules (ModuleID, ModuleName, DirectoryPrefix) SELECT greatest(coalesce(max("
+                            "ModuleID), 0), pg_sequence_last_value(pg_get_serial_sequence('modules', 'moduleid')::"
+                            "regclass)) + 1, $1, $2 FROM modules",
             PgValues().text(std::string(untilNul(module.moduleName))).text(std::string(untilNul(module.directoryPrefix))));
     });
 }
@@ -255,13 +263,29 @@ Status PostgresEngine::sendHeldTopics()
         }
         m_heldTopics.pop_front();
     }
-    if (m_lastTopicId == 0)
+    return {};
+}
+
+Status PostgresEngine::moveSequences()
+{
+    // The sequences move past the numbers given, so that rows stored by SQL
+    // text, or by another workstation later, are numbered after them. A
+    // sequence is outside the transaction, so this waits for the commit (or
+    // for SQL text): a unit rolled back leaves the numbering where it was.
+    if (m_lastTopicId != 0) {
+        const int64_t last = m_lastTopicId;
+        m_lastTopicId = 0;
+        if (Status st = m_link.queue("SELECT setval($1::regclass, $2)", PgValues().text(m_topicSequence).integer(last));
+            !st)
+            return st;
+    }
+    if (!m_modulesNumbered)
         return {};
-    // The sequence moves past the numbers given, so that topics stored by
-    // SQL text, or by another workstation later, are numbered after them.
-    const int64_t last = m_lastTopicId;
-    m_lastTopicId = 0;
-    return m_link.queue("SELECT setval($1::regclass, $2)", PgValues().text(m_topicSequence).integer(last));
+    m_modulesNumbered = false;
+    return m_link.queue("SELECT setval(s, n) FROM (SELECT pg_get_serial_sequence('modules', 'moduleid')::regclass AS "
+                        "s) q, LATERAL (SELECT greatest((SELECT max(ModuleID) FROM modules), pg_sequence_last_value("
+                        "q.s)) AS n) v WHERE n IS NOT NULL",
+        PgValues());
 }
 
 Status PostgresEngine::getTopic(const TopicFields& key, int32_t& topicId)
@@ -549,6 +573,10 @@ Status PostgresEngine::executeQuery(std::string_view sql)
     auto runIt = [&]() -> Status {
         // The text may store or renumber topics: the next number is read anew.
         m_nextTopicId = 0;
+        if (Status st = moveSequences(); !st)
+            return st;
+        if (Status st = m_link.settle(); !st)
+            return st;
         Status st = m_link.run(text, PgValues(), nullptr, false);
         if (!st && st.reason().find("cannot insert multiple commands") != std::string::npos)
             return Status::failure("the SQL text holds more than one statement; none was run");

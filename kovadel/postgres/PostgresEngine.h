@@ -85,6 +85,8 @@ private:
         const std::string& description);
     // Sends every held topic and moves the topics' numbering past them.
     Status sendHeldTopics();
+    // The sequences of topics and modules past the numbers this unit gave.
+    Status moveSequences();
     Status sendTopic(const TopicFields& topic);
     void forgetTopicNumbers();
     // A run of SetCode of one coding system goes to the server as rows of a
@@ -101,6 +103,7 @@ private:
     std::string m_shown; // the URI, its password masked
     std::string m_topicSequence; // the sequence that numbers topics
     int64_t m_nextTopicId = 0; // within a unit; 0 when not known
+    bool m_modulesNumbered = false; // a module was stored in this unit: the sequence moves on at commit
     int64_t m_lastTopicId = 0; // the largest number given in this unit, for the sequence
     std::deque<TopicFields> m_heldTopics;
     bool m_descriptionTable = false; // the temporary table is there

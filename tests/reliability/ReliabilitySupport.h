@@ -369,23 +369,26 @@ inline std::string descriptionFile(int count)
 // added with SQL as an administrator adds them, and with `icdCodes` the
 // example ICD codes loaded by a batch run. Returns what went wrong, empty when
 // all went well.
-inline std::string seedExampleDatabase(
-    const fs::path& db, const fs::path& workDir, const std::vector<std::string>& systems, bool icdCodes)
+// `Admin` is the connection that adds the coding systems: SqliteReader for a
+// file, or the tests' reader of the server (support/StoredRows.h) for a URI.
+template <class Admin = SqliteReader>
+std::string seedExampleDatabase(
+    const std::string& db, const fs::path& workDir, const std::vector<std::string>& systems, bool icdCodes)
 {
     const std::string ex = VELK_SOURCE_DIR "/examples/";
-    Outcome o = run({ db.string(), "topic", "create", "ADULT", "ADU", ex, "adult-index.txt" }, workDir);
+    Outcome o = run({ db, "topic", "create", "ADULT", "ADU", ex, "adult-index.txt" }, workDir);
     if (o.exitCode != 0)
         return o.describe();
     {
         std::string values;
         for (const std::string& name : systems)
             values += (values.empty() ? "('" : ", ('") + name + "')";
-        SqliteReader admin(db);
+        Admin admin(db);
         if (!admin.exec("INSERT INTO codingsystems (CodingSystemName) VALUES " + values))
             return admin.error();
     }
     if (icdCodes) {
-        o = run({ db.string(), "code", "create", "ICD", ex, "codes-icd.txt" }, workDir);
+        o = run({ db, "code", "create", "ICD", ex, "codes-icd.txt" }, workDir);
         if (o.exitCode != 0)
             return o.describe();
     }

@@ -4,8 +4,12 @@
 // database, an input file that is odd or hostile, a copy of the program
 // without its library), runs the program, and checks the exit status, the
 // message on stderr, and the database: unchanged, or (for input that is merely
-// odd) exactly the rows stored.
+// odd) exactly the rows stored. The cases about the input and the fields run
+// on an SQLite file and on a database of the test server alike.
 #include "tests/reliability/ReliabilitySupport.h"
+
+#include "support/EngineDatabase.h"
+#include "support/StoredRows.h"
 
 #include <gtest/gtest.h>
 
@@ -34,11 +38,19 @@ uid_t nobody()
     return entry ? entry->pw_uid : 65534;
 }
 
+// The password that the server database's URI carries. The socket lets the
+// test's role in without one, so it is never checked, but the program is
+// given it and must never show it.
+constexpr const char* kPassword = "Tr0ub4dor-never-shown";
+
 class BadInput : public ::testing::Test {
 public:
+    virtual enginetest::EngineKind engineKind() const { return enginetest::EngineKind::sqlite; }
+
     TempDir dir;
     fs::path db = dir / "velk.db";
-    fs::path target = db; // the database file the case's run names
+    std::string database; // the example database: `db`, or the URI of a database of the test server
+    fs::path target = db; // the database file the case's run names (on a file)
     RunOptions options;
     std::vector<fs::path> immutable; // files made immutable, freed at the end
     std::vector<std::string> codesBefore; // the codes the database holds before the case
@@ -46,14 +58,27 @@ public:
     void SetUp() override
     {
         ASSERT_FALSE(dir.path().empty());
-        ASSERT_EQ(seedExampleDatabase(db, dir.path(), { "ICD" }, true), "");
+        ENGINE_DATABASE_OR_SKIP(engineKind(), db.string(), database);
+        if (onServer()) {
+            const std::string user = "://velk@";
+            const size_t at = database.find(user);
+            ASSERT_NE(at, std::string::npos) << database;
+            database.replace(at, user.size(), "://velk:" + std::string(kPassword) + "@");
+            ASSERT_EQ(seedExampleDatabase<StoredRows>(database, dir.path(), { "ICD" }, true), "");
+        } else {
+            ASSERT_EQ(seedExampleDatabase(database, dir.path(), { "ICD" }, true), "");
+        }
         {
-            SqliteReader reader(db);
+            StoredRows reader(database);
             codesBefore = reader.rows("SELECT * FROM codes ORDER BY CodeID");
             ASSERT_FALSE(codesBefore.empty());
         }
         writeBytes(dir / "index.txt", indexFile(20, "Good Index"));
     }
+
+    bool onServer() const { return enginetest::isServerDatabase(database); }
+    // The database the case's run names.
+    std::string targetName() const { return onServer() ? database : target.string(); }
 
     void TearDown() override
     {
@@ -69,6 +94,8 @@ public:
             return;
         options.uid = nobody();
         fs::permissions(dir.path(), fs::perms::all);
+        if (onServer())
+            return;
         fs::permissions(db,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::group_write
                 | fs::perms::others_read | fs::perms::others_write);
@@ -80,9 +107,22 @@ public:
         return (itself && fs::exists(file)) || fs::exists(file.string() + "-wal") || fs::exists(file.string() + "-shm");
     }
 
-    // Numbers the next topic past `seq`, as SQLite's AUTOINCREMENT does.
+    // Numbers the next topic past `seq`: on a file, SQLite's AUTOINCREMENT
+    // counter; on the server, the identity sequence of topics, whose limit is
+    // raised first for a number past the 32-bit range (as a library whose
+    // table was altered by hand would have it).
     void setTopicSequence(long long seq)
     {
+        if (onServer()) {
+            StoredRows admin(database);
+            const std::string sequence = admin.value("SELECT pg_get_serial_sequence('topics', 'topicid')");
+            if (seq > 2147483647LL
+                && !admin.exec("ALTER TABLE topics ALTER COLUMN TopicID SET MAXVALUE " + std::to_string(seq)))
+                ADD_FAILURE() << admin.error();
+            if (admin.value("SELECT setval('" + sequence + "', " + std::to_string(seq) + ")") != std::to_string(seq))
+                ADD_FAILURE() << "the topic sequence was not set: " << admin.error();
+            return;
+        }
         SqliteReader admin(db);
         if (!admin.exec("UPDATE sqlite_sequence SET seq = " + std::to_string(seq) + " WHERE name = 'topics'"))
             ADD_FAILURE() << admin.error();
@@ -103,8 +143,19 @@ public:
     }
 };
 
+// Where a case applies. The cases about the input file, the names and the
+// fields, the numbering of topics and the settings read before anything is
+// opened test what the program makes of its input and how the library checks
+// and stores the fields: the same on either engine, with the same texts.
+// Those about the database file itself (its path, its permissions, what is
+// left beside it) and about the library file beside the program have no
+// counterpart on the server.
+enum class Engines { fileOnly, onBoth };
+using enum Engines;
+
 struct InputCase {
     const char* name = "";
+    Engines engines = fileOnly;
     void (*prepare)(BadInput&) = nullptr;
     std::vector<std::string> words = {}; // after the database path; "{dir}" is the test's folder
     int exitCode = 0;
@@ -115,8 +166,6 @@ struct InputCase {
     // A further check of what the run left; returns why it fails, or "".
     std::string (*check)(BadInput&) = nullptr;
 };
-
-void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
 
 std::string fortyLevels()
 {
@@ -165,12 +214,12 @@ std::string onlyTheNamedDatabase(BadInput& t)
 
 const InputCase kCases[] = {
     // ---- the database path ----
-    { "DatabaseInMissingFolder", [](BadInput& t) { t.target = t.dir / "nofolder" / "velk.db"; },
+    { "DatabaseInMissingFolder", fileOnly, [](BadInput& t) { t.target = t.dir / "nofolder" / "velk.db"; },
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "does not exist", "nofolder" }, nullptr, {},
         [](BadInput& t) -> std::string {
             return fs::exists(t.dir / "nofolder") ? "the missing folder was created" : "";
         } },
-    { "DatabaseIsAFolder",
+    { "DatabaseIsAFolder", fileOnly,
         [](BadInput& t) {
             t.target = t.dir / "folder.db";
             fs::create_directory(t.target);
@@ -179,7 +228,7 @@ const InputCase kCases[] = {
         [](BadInput& t) -> std::string {
             return fs::is_directory(t.target) && fs::is_empty(t.target) ? "" : "the folder was changed";
         } },
-    { "FileIsNotADatabase",
+    { "FileIsNotADatabase", fileOnly,
         [](BadInput& t) {
             t.target = t.dir / "letter.db";
             std::string text;
@@ -195,7 +244,7 @@ const InputCase kCases[] = {
                 return "the file was written";
             return fs::exists(t.target.string() + "-wal") ? "a log was left beside it" : "";
         } },
-    { "ReadOnlyDatabase",
+    { "ReadOnlyDatabase", fileOnly,
         [](BadInput& t) {
             t.target = t.dir / "locked.db";
             fs::copy_file(t.db, t.target);
@@ -218,44 +267,60 @@ const InputCase kCases[] = {
         } },
 
     // ---- the settings: refused before anything is opened ----
-    { "BusyTimeoutIsNotANumber", [](BadInput& t) { t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "abc" } }; },
+    { "BusyTimeoutIsNotANumber", onBoth,
+        [](BadInput& t) {
+            t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "abc" } };
+        },
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS is \"abc\"" } },
-    { "BusyTimeoutIsNegative", [](BadInput& t) { t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "-1" } }; },
+    { "BusyTimeoutIsNegative", onBoth,
+        [](BadInput& t) {
+            t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "-1" } };
+        },
         { "code", "delete", "ICD" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS is \"-1\"" } },
-    { "BusyTimeoutHasAUnit", [](BadInput& t) { t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "5000ms" } }; },
+    { "BusyTimeoutHasAUnit", onBoth,
+        [](BadInput& t) {
+            t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "5000ms" } };
+        },
         { "code", "delete", "ICD" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS is \"5000ms\"" } },
-    { "BusyTimeoutIsTooLarge",
-        [](BadInput& t) { t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "2147483648" } }; },
+    { "BusyTimeoutIsTooLarge", onBoth,
+        [](BadInput& t) {
+            t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "2147483648" } };
+        },
         { "code", "delete", "ICD" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS is \"2147483648\"" } },
-    { "BusyTimeoutIsBadOnANewDatabase",
+    { "BusyTimeoutIsBadOnANewDatabase", fileOnly,
         [](BadInput& t) {
             t.options.env = { { "VELKINDEX_BUSY_TIMEOUT_MS", "abc" } };
             t.target = t.dir / "new.db";
         },
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_BUSY_TIMEOUT_MS" }, nullptr, {},
         [](BadInput& t) { return fs::exists(t.target) ? std::string("new.db was created") : std::string(); } },
-    { "CodePageIsUnknown", [](BadInput& t) { t.options.env = { { "VELKINDEX_CODEPAGE", "NO-SUCH-PAGE" } }; },
+    { "CodePageIsUnknown", onBoth,
+        [](BadInput& t) {
+            t.options.env = { { "VELKINDEX_CODEPAGE", "NO-SUCH-PAGE" } };
+        },
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_CODEPAGE is \"NO-SUCH-PAGE\"" } },
-    { "CodePageIsMultiByte", [](BadInput& t) { t.options.env = { { "VELKINDEX_CODEPAGE", "UTF-8" } }; },
+    { "CodePageIsMultiByte", onBoth,
+        [](BadInput& t) {
+            t.options.env = { { "VELKINDEX_CODEPAGE", "UTF-8" } };
+        },
         { "code", "create", "ICD", "{dir}", "index.txt" }, 2,
         { "VELKINDEX_CODEPAGE is \"UTF-8\"", "not a single-byte code page" } },
-    { "CodePageIsBadOnANewDatabase",
+    { "CodePageIsBadOnANewDatabase", fileOnly,
         [](BadInput& t) {
             t.options.env = { { "VELKINDEX_CODEPAGE", "EUC-JP" } };
             t.target = t.dir / "new.db";
         },
-        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_CODEPAGE is \"EUC-JP\"" },
-        nullptr, {},
-        [](BadInput& t) { return fs::exists(t.target) ? std::string("new.db was created") : std::string(); } },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2, { "VELKINDEX_CODEPAGE is \"EUC-JP\"" }, nullptr,
+        {}, [](BadInput& t) { return fs::exists(t.target) ? std::string("new.db was created") : std::string(); } },
     // The path travels as the file system's bytes: the file named is the one
     // used, whatever the code page holds, and no other file appears beside it.
-    { "DatabasePathOutsideTheCodePage",
+    { "DatabasePathOutsideTheCodePage", fileOnly,
         [](BadInput& t) {
             t.target = t.dir / "na" / "\xD0\x96\xD1\x83\xD0\xBA.db"; // "Жук.db" in UTF-8
             fs::create_directory(t.dir / "na");
         },
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 0, {}, nullptr, {}, onlyTheNamedDatabase },
-    { "DatabasePathNotUtf8",
+    { "DatabasePathNotUtf8", fileOnly,
         [](BadInput& t) {
             t.target = t.dir / "na" / "\xC9t\xE9.db"; // "Été.db" in Latin-1: no UTF-8
             fs::create_directory(t.dir / "na");
@@ -263,15 +328,15 @@ const InputCase kCases[] = {
         },
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 0, {}, nullptr, {}, onlyTheNamedDatabase },
     // ---- a failed run leaves the file system as it found it ----
-    { "NewPathAndAFailingRun", [](BadInput& t) { t.target = t.dir / "new.db"; },
+    { "NewPathAndAFailingRun", fileOnly, [](BadInput& t) { t.target = t.dir / "new.db"; },
         { "code", "create", "NOSUCH", "{dir}", "index.txt" }, 1, { "NOSUCH" }, nullptr, {},
         [](BadInput& t) -> std::string { return t.leftBeside(t.target, true) ? "a database was left behind" : ""; } },
     // A delete that matches nothing succeeds, and having stored nothing it
     // leaves no database either.
-    { "NewPathAndARunThatStoresNothing", [](BadInput& t) { t.target = t.dir / "new.db"; },
+    { "NewPathAndARunThatStoresNothing", fileOnly, [](BadInput& t) { t.target = t.dir / "new.db"; },
         { "code", "delete", "NOSUCH" }, 0, { "NOSUCH" }, nullptr, {},
         [](BadInput& t) -> std::string { return t.leftBeside(t.target, true) ? "a database was left behind" : ""; } },
-    { "EmptyFileAndAFailingRun",
+    { "EmptyFileAndAFailingRun", fileOnly,
         [](BadInput& t) {
             t.target = t.dir / "empty.db";
             writeBytes(t.target, "");
@@ -282,7 +347,7 @@ const InputCase kCases[] = {
                 return "the empty file was made a database";
             return t.leftBeside(t.target, false) ? "a log was left beside it" : "";
         } },
-    { "NewPathAndASuccessfulRun", [](BadInput& t) { t.target = t.dir / "new.db"; },
+    { "NewPathAndASuccessfulRun", fileOnly, [](BadInput& t) { t.target = t.dir / "new.db"; },
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 0, {}, nullptr, {},
         [](BadInput& t) -> std::string {
             if (!fs::exists(t.target))
@@ -292,11 +357,11 @@ const InputCase kCases[] = {
         } },
 
     // ---- the input file ----
-    { "InputIsAFolder", [](BadInput& t) { fs::create_directory(t.dir / "input.d"); },
+    { "InputIsAFolder", onBoth, [](BadInput& t) { fs::create_directory(t.dir / "input.d"); },
         { "topic", "create", "ADULT", "ADU", "{dir}", "input.d" }, 1, { "is a folder", "input.d" } },
-    { "InputIsMissing", nullptr, { "code", "create", "ICD", "{dir}", "missing.txt" }, 1,
+    { "InputIsMissing", onBoth, nullptr, { "code", "create", "ICD", "{dir}", "missing.txt" }, 1,
         { "does not exist", "missing.txt" } },
-    { "InputIsUnreadable",
+    { "InputIsUnreadable", onBoth,
         [](BadInput& t) {
             writeBytes(t.dir / "secret.txt", indexFile(10, "Secret"));
             fs::permissions(t.dir / "secret.txt", fs::perms::none);
@@ -305,56 +370,59 @@ const InputCase kCases[] = {
         { "topic", "create", "ADULT", "ADU", "{dir}", "secret.txt" }, 1, { "cannot be read", "secret.txt" } },
     // Only a regular file is read: a device never ends, and a pipe without a
     // writer would block the open.
-    { "InputIsADevice", nullptr, { "topic", "create", "ADULT", "ADU", "/dev/", "zero" }, 1,
+    { "InputIsADevice", onBoth, nullptr, { "topic", "create", "ADULT", "ADU", "/dev/", "zero" }, 1,
         { "/dev/zero", "not a regular file" } },
-    { "CodeInputIsADevice", nullptr, { "code", "create", "ICD", "/dev/", "zero" }, 1,
+    { "CodeInputIsADevice", onBoth, nullptr, { "code", "create", "ICD", "/dev/", "zero" }, 1,
         { "/dev/zero", "not a regular file" } },
-    { "DescriptionInputIsADevice", nullptr, { "code", "description", "ICD", "/dev/", "zero" }, 1,
+    { "DescriptionInputIsADevice", onBoth, nullptr, { "code", "description", "ICD", "/dev/", "zero" }, 1,
         { "/dev/zero", "not a regular file" } },
-    { "InputIsAPipeWithoutWriter", [](BadInput& t) { ASSERT_EQ(::mkfifo((t.dir / "pipe").c_str(), 0600), 0); },
+    { "InputIsAPipeWithoutWriter", onBoth, [](BadInput& t) { ASSERT_EQ(::mkfifo((t.dir / "pipe").c_str(), 0600), 0); },
         { "topic", "create", "ADULT", "ADU", "{dir}", "pipe" }, 1, { "pipe", "not a regular file" } },
-    { "CodeInputIsAPipeWithoutWriter", [](BadInput& t) { ASSERT_EQ(::mkfifo((t.dir / "pipe").c_str(), 0600), 0); },
+    { "CodeInputIsAPipeWithoutWriter", onBoth,
+        [](BadInput& t) { ASSERT_EQ(::mkfifo((t.dir / "pipe").c_str(), 0600), 0); },
         { "code", "create", "ICD", "{dir}", "pipe" }, 1, { "pipe", "not a regular file" } },
-    { "InputIsEmptyForAnIndex", [](BadInput& t) { writeBytes(t.dir / "empty.txt", ""); },
+    { "InputIsEmptyForAnIndex", onBoth, [](BadInput& t) { writeBytes(t.dir / "empty.txt", ""); },
         { "topic", "create", "EMPTY", "E", "{dir}", "empty.txt" }, 0, {},
         "SELECT m.ModuleName || '|' || m.DirectoryPrefix || '|' || (SELECT count(*) FROM topics t WHERE t.ModuleID = "
         "m.ModuleID) FROM modules m ORDER BY m.ModuleID",
         { "ADULT|ADU|16", "EMPTY|E|0" } },
-    { "InputIsEmptyForCodes", [](BadInput& t) { writeBytes(t.dir / "empty.txt", ""); },
+    { "InputIsEmptyForCodes", onBoth, [](BadInput& t) { writeBytes(t.dir / "empty.txt", ""); },
         { "code", "create", "ICD", "{dir}", "empty.txt" }, 0, {}, "SELECT count(*) FROM codes", { "0" } },
-    { "InputHasNulBytes",
+    { "InputHasNulBytes", onBoth,
         [](BadInput& t) { writeBytes(t.dir / "binary.txt", std::string("Top~a.pdf~\r\n  Chi\0ld~b.pdf~\r\n", 29)); },
         { "topic", "create", "ADULT", "ADU", "{dir}", "binary.txt" }, 1, { "NUL byte on line 2", "binary.txt" } },
-    { "CodeInputHasNulBytes",
+    { "CodeInputHasNulBytes", onBoth,
         [](BadInput& t) { writeBytes(t.dir / "binary.txt", std::string("a.pdf, X\0001 Y2\r\n", 16)); },
         { "code", "create", "ICD", "{dir}", "binary.txt" }, 1, { "NUL byte on line 1" } },
-    { "InputHasBytesTheCodePageLacks",
+    { "InputHasBytesTheCodePageLacks", onBoth,
         [](BadInput& t) {
             writeBytes(t.dir / "odd.txt", "Top \x81\x8d end~doc.pdf~\r\n  Child \x90 x \x9d~c\x8f.pdf~\r\n");
         },
         { "topic", "create", "ODD", "O", "{dir}", "odd.txt" }, 0, {}, nullptr,
         { "Top ?? end<--|1|pdf\\doc.htm", "Child ? x ? <-Top ?? end|0|O_c?_pdf.htm" } },
-    { "FirstLineOfOneMebibyte", [](BadInput& t) { writeBytes(t.dir / "long.txt", std::string(1 << 20, 'x') + "\r\n"); },
+    { "FirstLineOfOneMebibyte", onBoth,
+        [](BadInput& t) { writeBytes(t.dir / "long.txt", std::string(1 << 20, 'x') + "\r\n"); },
         { "topic", "create", "LONG", "L", "{dir}", "long.txt" }, 0, {},
         "SELECT t.ParentID || '|' || length(t.Description) || '|' || trim(t.Description, 'x') FROM topics t JOIN "
         "modules m USING (ModuleID) WHERE m.ModuleName = 'LONG'",
         { "0|80|" } },
-    { "LaterLineOfOneMebibyte",
+    { "LaterLineOfOneMebibyte", onBoth,
         [](BadInput& t) { writeBytes(t.dir / "long.txt", "Top\r\n  " + std::string(1 << 20, 'x') + "~d.pdf~\r\n"); },
         { "topic", "create", "LONG", "L", "{dir}", "long.txt" }, 0, {},
-        "SELECT (t.ParentID <> 0) || '|' || length(t.Description) || '|' || t.PatEdDocument FROM topics t JOIN "
+        "SELECT CASE WHEN t.ParentID <> 0 THEN 1 ELSE 0 END || '|' || length(t.Description) || '|' || t.PatEdDocument "
+        "FROM topics t JOIN "
         "modules m USING (ModuleID) WHERE m.ModuleName = 'LONG' ORDER BY t.TopicID",
         { "0|3|", "1|1048577|L_d_pdf.htm" } },
-    { "HundredThousandLeadingSpaces",
+    { "HundredThousandLeadingSpaces", onBoth,
         [](BadInput& t) {
             writeBytes(
                 t.dir / "spaces.txt", "Top\r\n" + std::string(100000, ' ') + "Deep~deep.pdf~\r\nSecond~s.pdf~\r\n");
         },
         { "topic", "create", "SPACES", "S", "{dir}", "spaces.txt" }, 0, {}, nullptr,
         { "Top<--|1|", "Deep <-Top|0|S_deep_pdf.htm", "Second <--|0|S_s_pdf.htm" } },
-    { "FortyNestingLevels", [](BadInput& t) { writeBytes(t.dir / "deep.txt", fortyLevels()); },
+    { "FortyNestingLevels", onBoth, [](BadInput& t) { writeBytes(t.dir / "deep.txt", fortyLevels()); },
         { "topic", "create", "DEEP", "DEEP", "{dir}", "deep.txt" }, 0, {}, nullptr, fortyLevelRows() },
-    { "SqlInTheFields",
+    { "SqlInTheFields", onBoth,
         [](BadInput& t) {
             writeBytes(t.dir / "sql.txt",
                 "Robert'); DROP TABLE topics;--~o'brien;DELETE FROM codes;.pdf~\r\n"
@@ -366,20 +434,21 @@ const InputCase kCases[] = {
             "SELECT * FROM modules; ' OR '1'='1 <-Robert'); DROP TABLE topics;--|0|Q_x'y;z_doc.htm",
             "\"; UPDATE modules SET ModuleName = 'X' WHERE ''=' <-Robert'); DROP TABLE topics;--|0|Q_a;b'--_pdf.htm" },
         [](BadInput& t) -> std::string {
-            SqliteReader reader(t.db);
+            StoredRows reader(t.database);
             if (reader.rows("SELECT * FROM codes ORDER BY CodeID") != t.codesBefore)
                 return "the codes were touched";
-            if (reader.value("SELECT group_concat(ModuleName) FROM modules") != "ADULT,SQL")
+            if (reader.rows("SELECT ModuleName FROM modules ORDER BY ModuleID")
+                != std::vector<std::string> { "ADULT", "SQL" })
                 return "the modules were touched";
             return "";
         } },
 
     // ---- names ----
-    { "ModuleNameOf300Characters",
+    { "ModuleNameOf300Characters", onBoth,
         [](BadInput& t) {
             // Created once already: the second create replaces it.
             const Outcome o
-                = run({ t.db.string(), "topic", "create", std::string(300, 'M'), "PFX", t.dir.slash(), "index.txt" },
+                = run({ t.database, "topic", "create", std::string(300, 'M'), "PFX", t.dir.slash(), "index.txt" },
                     t.dir.path());
             if (o.exitCode != 0)
                 ADD_FAILURE() << o.describe();
@@ -388,44 +457,71 @@ const InputCase kCases[] = {
         "SELECT m.ModuleName || '|' || (SELECT count(*) FROM topics t WHERE t.ModuleID = m.ModuleID) FROM modules m "
         "ORDER BY m.ModuleID",
         { "ADULT|16", kFifty + "|20" } },
-    { "CodingSystemNameOf300Characters", nullptr, { "code", "create", std::string(300, 'C'), "{dir}", "index.txt" }, 1,
-        { "is not in the database" } },
+    { "CodingSystemNameOf300Characters", onBoth, nullptr,
+        { "code", "create", std::string(300, 'C'), "{dir}", "index.txt" }, 1, { "is not in the database" } },
 
     // ---- counted topic identifiers ----
     // The topics of a build are numbered by counting from the first: a file
     // whose numbers would pass the 32-bit record range is refused whole.
-    { "TopicNumbersAtTheLimit", [](BadInput& t) { t.setTopicSequence(2147483647LL); },
+    { "TopicNumbersAtTheLimit", onBoth, [](BadInput& t) { t.setTopicSequence(2147483647LL); },
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 1, { "2147483647" } },
-    { "TopicNumbersWouldPassTheLimit", [](BadInput& t) { t.setTopicSequence(2147483647LL - 10); },
+    { "TopicNumbersWouldPassTheLimit", onBoth, [](BadInput& t) { t.setTopicSequence(2147483647LL - 10); },
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 1, { "2147483647", "index.txt" } },
-    { "TopicNumbersAboveThe32BitRange", [](BadInput& t) { t.setTopicSequence(4294967296LL); },
+    { "TopicNumbersAboveThe32BitRange", onBoth, [](BadInput& t) { t.setTopicSequence(4294967296LL); },
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 1, { "2147483647" } },
-    { "TopicNumbersEndingAtTheLimit", [](BadInput& t) { t.setTopicSequence(2147483647LL - 20); },
+    { "TopicNumbersEndingAtTheLimit", onBoth, [](BadInput& t) { t.setTopicSequence(2147483647LL - 20); },
         { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 0, {},
-        "SELECT count(*) || '|' || min(TopicID) || '|' || max(TopicID) || '|' || sum(ParentID <> 0 AND ParentID NOT "
-        "IN (SELECT TopicID FROM topics WHERE ModuleID = t.ModuleID)) FROM topics t WHERE ModuleID = (SELECT ModuleID "
+        "SELECT count(*) || '|' || min(TopicID) || '|' || max(TopicID) || '|' || sum(CASE WHEN ParentID <> 0 AND "
+        "ParentID "
+        "NOT IN (SELECT TopicID FROM topics WHERE ModuleID = t.ModuleID) THEN 1 ELSE 0 END) FROM topics t WHERE "
+        "ModuleID = (SELECT ModuleID "
         "FROM modules WHERE ModuleName = 'NEW')",
         { "20|2147483628|2147483647|0" } },
 
     // ---- the library ----
-    { "LibraryMissing", [](BadInput& t) { t.programCopy("alone", {}); },
+    { "LibraryMissing", fileOnly, [](BadInput& t) { t.programCopy("alone", {}); },
         { "code", "create", "ICD", "{dir}", "index.txt" }, 2, { "Cannot load the data-access library" } },
-    { "LibraryLacksAFunction", [](BadInput& t) { t.programCopy("lacking", LACKING_LIBRARY_PATH); },
+    { "LibraryLacksAFunction", fileOnly, [](BadInput& t) { t.programCopy("lacking", LACKING_LIBRARY_PATH); },
         { "code", "description", "ICD", VELK_SOURCE_DIR "/examples/", "descriptions-icd.txt" }, 2,
         { "has no function SetCode" } },
 };
 
-class BadInputCases : public BadInput, public ::testing::WithParamInterface<InputCase> { };
+// A case of the table on one engine.
+struct EngineCase {
+    const InputCase* row;
+    enginetest::EngineKind engine;
+};
+
+void PrintTo(const EngineCase& c, std::ostream* os)
+{
+    *os << c.row->name << " on " << enginetest::engineName(c.engine);
+}
+
+std::vector<EngineCase> engineCases()
+{
+    std::vector<EngineCase> cases;
+    for (const InputCase& row : kCases) {
+        cases.push_back({ &row, enginetest::EngineKind::sqlite });
+        if (row.engines == onBoth)
+            cases.push_back({ &row, enginetest::EngineKind::postgres });
+    }
+    return cases;
+}
+
+class BadInputCases : public BadInput, public ::testing::WithParamInterface<EngineCase> {
+public:
+    enginetest::EngineKind engineKind() const override { return GetParam().engine; }
+};
 
 TEST_P(BadInputCases, ClearErrorAndNothingChanged)
 {
-    const InputCase& c = GetParam();
+    const InputCase& c = *GetParam().row;
     if (c.prepare) {
         ASSERT_NO_FATAL_FAILURE(c.prepare(*this));
     }
-    const std::vector<std::string> before = dumpOf(db);
+    const std::vector<std::string> before = StoredRows(database).dump();
 
-    std::vector<std::string> args { target.string() };
+    std::vector<std::string> args { targetName() };
     for (const std::string& w : c.words)
         args.push_back(w == "{dir}" ? dir.slash() : w);
     const Outcome o = run(args, dir.path(), options);
@@ -438,9 +534,14 @@ TEST_P(BadInputCases, ClearErrorAndNothingChanged)
         EXPECT_EQ(lines(o.err).size(), 1u) << "a failure is told in one line: " << o.err;
         EXPECT_TRUE(o.out.empty()) << o.out;
     }
+    EXPECT_EQ(o.err.find(kPassword), std::string::npos) << "the password was shown: " << o.err;
+    EXPECT_EQ(o.out.find(kPassword), std::string::npos) << "the password was shown: " << o.out;
 
-    SqliteReader reader(db);
-    EXPECT_EQ(reader.integrity(), "ok");
+    if (!onServer()) {
+        SqliteReader file(db);
+        EXPECT_EQ(file.integrity(), "ok");
+    }
+    StoredRows reader(database);
     if (c.exitCode != 0) {
         const std::vector<std::string> after = reader.dump();
         EXPECT_EQ(after == before, true) << "the database changed: " << firstDifference(after, before);
@@ -457,8 +558,9 @@ TEST_P(BadInputCases, ClearErrorAndNothingChanged)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BadInputCases, ::testing::ValuesIn(kCases), [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, BadInputCases, ::testing::ValuesIn(engineCases()), [](const auto& info) {
+    return std::string(info.param.row->name) + "_" + enginetest::engineName(info.param.engine);
+});
 
 // ---- damaged database files ----
 //
