@@ -181,11 +181,11 @@ bool TextFile::open(const QString& path, QString* error)
     m_drained = false;
     m_lineNumber = 0;
     m_open = true;
-    fill();
+    readNextBlock();
     return true;
 }
 
-bool TextFile::fill()
+bool TextFile::readNextBlock()
 {
     if (m_drained)
         return false;
@@ -242,7 +242,7 @@ QString TextFile::readLine()
         if ((end < size && !(m_bytes[end] == '\r' && end + 1 == size)) || m_drained)
             break;
         const size_t from = m_pos;
-        fill();
+        readNextBlock();
         scanned = end - from; // the bytes already looked at moved to the front
     }
     const char* const data = m_bytes.data();
@@ -277,6 +277,6 @@ QString TextFile::readLine()
     // With the block used up, the next one is read now, so that atEnd()
     // tells whether another line follows.
     if (m_pos >= m_bytes.size())
-        fill();
+        readNextBlock();
     return line;
 }

@@ -49,7 +49,7 @@ public:
 private:
     // Moves the unread bytes to the front of the buffer and appends the
     // file's next block; false when nothing more was read.
-    bool fill();
+    bool readNextBlock();
 
     QString m_path;
     int m_fd = -1;
