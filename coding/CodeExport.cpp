@@ -1,7 +1,6 @@
 #include "coding/CodeExport.h"
 
 #include "text/OutputTextFile.h"
-#include "topics/IndexExport.h"
 
 #include <functional>
 #include <vector>

@@ -14,7 +14,8 @@
 #include "coding/CodeFile.h"
 #include "core/PatEdContext.h"
 #include "store/Structures.h"
-#include "topics/IndexExport.h"
+#include "text/IndexLine.h"
+#include "text/OutputTextFile.h"
 
 #include <QString>
 #include <QStringList>

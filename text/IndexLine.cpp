@@ -73,3 +73,23 @@ QString documentDirectoryForm(const QString& field)
     const qsizetype cut = joined.indexOf(u'.');
     return (cut < 0 ? QString() : joined.left(cut + 1)) + QStringLiteral("htm");
 }
+
+bool fieldForDirectoryForm(const QString& directoryForm, QString& field)
+{
+    field.clear();
+    if (directoryForm == QLatin1String("htm"))
+        return true; // an empty field, or one without a dot
+    if (!directoryForm.endsWith(QLatin1String(".htm")))
+        return false;
+    const QString stem = directoryForm.chopped(4);
+    const qsizetype slash = stem.indexOf(u'\\');
+    if (slash >= 0) {
+        // ext\name.htm comes from name.ext.
+        field = stem.mid(slash + 1) + u'.' + stem.left(slash);
+    } else {
+        // name.htm without a directory comes from a field of two dots, whose
+        // text after the first dot begins with the name.
+        field = stem + u'.' + stem + QLatin1String(".htm");
+    }
+    return documentDirectoryForm(field) == directoryForm;
+}

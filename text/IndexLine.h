@@ -20,3 +20,8 @@ int32_t splitIndexLine(const QString& line, QString& Description, QString& PatEd
 // "name.ext" -> "ext\name.htm" (the extension becomes a directory): the
 // derivation shared by index lines and code files.
 QString documentDirectoryForm(const QString& field);
+
+// The "~" field of an index line whose document the reader turns into
+// `directoryForm` (pdf\asthma.htm -> asthma.pdf, htm -> the empty field).
+// False when no field gives that form.
+bool fieldForDirectoryForm(const QString& directoryForm, QString& field);

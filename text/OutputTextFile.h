@@ -13,6 +13,12 @@
 #include <cstdint>
 #include <string>
 
+// What an export wrote.
+struct ExportCounts {
+    int64_t recordsWritten = 0; // topics, codes or descriptions
+    int64_t linesWritten = 0;
+};
+
 class OutputTextFile {
 public:
     OutputTextFile() = default;

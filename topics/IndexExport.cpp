@@ -31,26 +31,6 @@ QString topicName(const TopicRecord& topic)
 
 } // namespace
 
-bool fieldForDirectoryForm(const QString& directoryForm, QString& field)
-{
-    field.clear();
-    if (directoryForm == QLatin1String("htm"))
-        return true; // an empty field, or one without a dot
-    if (!directoryForm.endsWith(kHtm))
-        return false;
-    const QString stem = directoryForm.chopped(kHtm.size());
-    const qsizetype slash = stem.indexOf(u'\\');
-    if (slash >= 0) {
-        // ext\name.htm comes from name.ext.
-        field = stem.mid(slash + 1) + u'.' + stem.left(slash);
-    } else {
-        // name.htm without a directory comes from a field of two dots, whose
-        // text after the first dot begins with the name.
-        field = stem + u'.' + stem + kHtm;
-    }
-    return documentDirectoryForm(field) == directoryForm;
-}
-
 bool fieldForStoredDocument(const QString& prefix, const QString& stored, QString& field)
 {
     field.clear();

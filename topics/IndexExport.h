@@ -14,17 +14,14 @@
 
 #include "core/PatEdContext.h"
 #include "store/Structures.h"
+#include "text/IndexLine.h"
+#include "text/OutputTextFile.h"
 
 #include <QString>
 
 #include <array>
 #include <cstdint>
 #include <unordered_map>
-
-// The "~" field of an index line whose document the reader turns into
-// `directoryForm` (pdf\asthma.htm -> asthma.pdf, htm -> the empty field).
-// False when no field gives that form.
-bool fieldForDirectoryForm(const QString& directoryForm, QString& field);
 
 // The "~" field of a line after the first whose stored document is `stored`
 // in a module with the directory prefix `prefix` (ADU_asthma_pdf.htm ->
@@ -53,12 +50,6 @@ private:
     QString m_prefix;
     std::array<int32_t, 11> m_topicAtDepth {};
     int m_depth = 0; // 0 before the first topic
-};
-
-// What an export wrote.
-struct ExportCounts {
-    int64_t recordsWritten = 0; // topics, codes or descriptions
-    int64_t linesWritten = 0;
 };
 
 // Writes the index of the module `name` to `path` (replaced whole, or left
