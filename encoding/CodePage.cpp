@@ -2,6 +2,7 @@
 
 #include "encoding/Utf8.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <iconv.h>
@@ -20,6 +21,9 @@ struct CodePage {
     std::array<char16_t, 256> toUnicode {};
     std::unique_ptr<unsigned char[]> fromUnicode; // 65536 entries, 0 = not representable
     std::array<bool, 256> defined {};
+    // Every byte below 0x80 is the ASCII character of that number, as in all
+    // the Windows and ISO code pages: ASCII text then needs no table.
+    bool asciiIdentity = false;
 };
 
 // Decodes one byte with iconv; returns false when the code page leaves it
@@ -88,6 +92,9 @@ CodePage loadCodePage()
     for (int b = 255; b >= 1; --b)
         if (cp.defined[b])
             cp.fromUnicode[cp.toUnicode[b]] = static_cast<unsigned char>(b);
+    cp.asciiIdentity = true;
+    for (int b = 0; b < 0x80; ++b)
+        cp.asciiIdentity = cp.asciiIdentity && cp.defined[b] && cp.toUnicode[b] == static_cast<char16_t>(b);
     return cp;
 }
 
@@ -114,10 +121,36 @@ void ansiToUtf16(const char* ansi, size_t size, char16_t* out)
         out[i] = cp.toUnicode[static_cast<unsigned char>(ansi[i])];
 }
 
+namespace {
+
+    // Whether the eight bytes at `p` are all below 0x80.
+    bool asciiWord(const char* p)
+    {
+        uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        return (word & 0x8080808080808080ull) == 0;
+    }
+
+} // namespace
+
 void utf16ToAnsi(const char16_t* text, size_t size, char* out)
 {
     const CodePage& cp = codePage();
-    for (size_t i = 0; i < size; ++i) {
+    size_t i = 0;
+    if (cp.asciiIdentity) {
+        // Runs of ASCII are narrowed eight units at a time.
+        while (i + 8 <= size) {
+            char16_t any = 0;
+            for (size_t k = 0; k < 8; ++k)
+                any |= text[i + k];
+            if (any >= 0x80)
+                break;
+            for (size_t k = 0; k < 8; ++k)
+                out[i + k] = static_cast<char>(text[i + k]);
+            i += 8;
+        }
+    }
+    for (; i < size; ++i) {
         const char16_t unit = text[i];
         if (unit == 0) {
             out[i] = '\0';
@@ -166,10 +199,22 @@ struct Utf8Table {
 
 } // namespace
 
-std::string ansiToUtf8(std::string_view ansi)
+void ansiToUtf8(std::string_view ansi, std::string& out)
 {
+    // ASCII text is its own UTF-8.
+    if (codePage().asciiIdentity) {
+        size_t i = 0;
+        while (i + 8 <= ansi.size() && asciiWord(ansi.data() + i))
+            i += 8;
+        while (i < ansi.size() && static_cast<unsigned char>(ansi[i]) < 0x80)
+            ++i;
+        if (i == ansi.size()) {
+            out.assign(ansi);
+            return;
+        }
+    }
     static const Utf8Table table;
-    std::string out(ansi.size() * 3, '\0');
+    out.resize(ansi.size() * 3);
     char* p = out.data();
     for (const char c : ansi) {
         const Utf8Table::Entry& e = table.utf8[static_cast<unsigned char>(c)];
@@ -179,6 +224,12 @@ std::string ansiToUtf8(std::string_view ansi)
         p += e.size;
     }
     out.resize(static_cast<size_t>(p - out.data()));
+}
+
+std::string ansiToUtf8(std::string_view ansi)
+{
+    std::string out;
+    ansiToUtf8(ansi, out);
     return out;
 }
 

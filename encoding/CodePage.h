@@ -45,5 +45,7 @@ void utf16ToAnsi(const char16_t* text, size_t size, char* out);
 // ANSI text as UTF-8, through a table of each byte's UTF-8 form made once:
 // the library runs it for every text field of every call.
 std::string ansiToUtf8(std::string_view ansi);
+// The same written over `out`, whose room is kept.
+void ansiToUtf8(std::string_view ansi, std::string& out);
 
 } // namespace encoding

@@ -108,6 +108,15 @@ namespace {
         });
     }
 
+    // The fields of a code record, decoded into the same strings at every
+    // call: a load sends one record per code.
+    const CodeFields& decodedCode(const void* record)
+    {
+        thread_local CodeFields fields;
+        decodeCode(record, fields);
+        return fields;
+    }
+
     // Closes the open database (an engine puts back a file that it made but
     // stored nothing in).
     void closeEngine(Library& lib)
@@ -255,7 +264,10 @@ KOVADEL_API int32_t ExecuteQuery(const char* sql, void* status)
     return engineCall(status, [&](Engine& engine) -> Status {
         if (!sql)
             return Status::failure("no SQL text was given");
-        return engine.executeQuery(encoding::ansiToUtf8(sql));
+        // A load sends one statement per topic: the text's room is kept.
+        thread_local std::string utf8;
+        encoding::ansiToUtf8(sql, utf8);
+        return engine.executeQuery(utf8);
     });
 }
 
@@ -369,12 +381,12 @@ KOVADEL_API int32_t GetCodingSystem(void* record, void* status)
 
 KOVADEL_API int32_t InsertCode(void* record, void* status)
 {
-    return recordCall(record, status, [&](Engine& engine) { return engine.insertCode(decodeCode(record)); });
+    return recordCall(record, status, [&](Engine& engine) { return engine.insertCode(decodedCode(record)); });
 }
 
 KOVADEL_API int32_t SetCode(void* record, void* status)
 {
-    return recordCall(record, status, [&](Engine& engine) { return engine.setCode(decodeCode(record)); });
+    return recordCall(record, status, [&](Engine& engine) { return engine.setCode(decodedCode(record)); });
 }
 
 KOVADEL_API int32_t DeleteCodes(void* record, void* status)

@@ -33,7 +33,7 @@ void putInt32(unsigned char* record, size_t offset, int32_t value)
     p[3] = static_cast<unsigned char>(bits >> 24);
 }
 
-std::string getAnsiText(const unsigned char* record, size_t offset, size_t width)
+void getAnsiText(const unsigned char* record, size_t offset, size_t width, std::string& out)
 {
     const unsigned char* begin = record + offset;
     const unsigned char* end = begin + width;
@@ -41,7 +41,14 @@ std::string getAnsiText(const unsigned char* record, size_t offset, size_t width
         ++begin;
     while (end > begin && isPad(end[-1]))
         --end;
-    return encoding::ansiToUtf8(std::string_view(reinterpret_cast<const char*>(begin), static_cast<size_t>(end - begin)));
+    encoding::ansiToUtf8(std::string_view(reinterpret_cast<const char*>(begin), static_cast<size_t>(end - begin)), out);
+}
+
+std::string getAnsiText(const unsigned char* record, size_t offset, size_t width)
+{
+    std::string out;
+    getAnsiText(record, offset, width, out);
+    return out;
 }
 
 void putAnsiText(unsigned char* record, size_t offset, size_t width, std::string_view utf8)

@@ -20,6 +20,8 @@ void putInt32(unsigned char* record, size_t offset, int32_t value);
 
 // Single form: `width` ANSI bytes.
 std::string getAnsiText(const unsigned char* record, size_t offset, size_t width);
+// The same written over `out`, whose room is kept.
+void getAnsiText(const unsigned char* record, size_t offset, size_t width, std::string& out);
 void putAnsiText(unsigned char* record, size_t offset, size_t width, std::string_view utf8);
 
 // Element form: `width` UTF-16LE code units.

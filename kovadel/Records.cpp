@@ -133,16 +133,21 @@ void encodeTopicId(void* record, int32_t topicId)
     putInt32(bytes(record), KV_TOPIC_ID, topicId); // TopicID
 }
 
-CodeFields decodeCode(const void* record)
+void decodeCode(const void* record, CodeFields& f)
 {
     const unsigned char* r = bytes(record);
-    CodeFields f;
     f.codeId = getInt32(r, KV_CODE_ID); // CodeID
-    f.code = getAnsiText(r, KV_CODE_CODE, KV_CODE_CODE_LEN); // Code
+    getAnsiText(r, KV_CODE_CODE, KV_CODE_CODE_LEN, f.code); // Code
     f.codingSystemId = getInt32(r, KV_CODE_SYSTEM); // CodingSystemID
     f.codeFlag = getInt32(r, KV_CODE_FLAG); // CodeFlag
-    f.description = getAnsiText(r, KV_CODE_DESCRIPTION, KV_CODE_DESCRIPTION_LEN); // Description
-    f.patEdDocument = getAnsiText(r, KV_CODE_DOCUMENT, KV_CODE_DOCUMENT_LEN); // PatEdDocument
+    getAnsiText(r, KV_CODE_DESCRIPTION, KV_CODE_DESCRIPTION_LEN, f.description); // Description
+    getAnsiText(r, KV_CODE_DOCUMENT, KV_CODE_DOCUMENT_LEN, f.patEdDocument); // PatEdDocument
+}
+
+CodeFields decodeCode(const void* record)
+{
+    CodeFields f;
+    decodeCode(record, f);
     return f;
 }
 

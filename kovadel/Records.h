@@ -65,6 +65,8 @@ TopicFields decodeTopic(const void* record);
 void encodeTopicId(void* record, int32_t topicId);
 
 CodeFields decodeCode(const void* record);
+// The same written over `fields`, whose strings keep their room.
+void decodeCode(const void* record, CodeFields& fields);
 void encodeCode(void* record, const CodeFields& fields); // every field
 
 CodingSystemFields decodeCodingSystem(const void* record);

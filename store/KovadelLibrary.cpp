@@ -103,6 +103,7 @@ struct KovadelLibrary::Impl {
     decltype(&::VelkLastError) velkLastError = nullptr;
     decltype(&::FileLineCount) fileLineCount = nullptr;
     decltype(&::ExecuteQuery) executeQuery = nullptr;
+    std::string ansiSql; // ExecuteQuery's text in the code page
     decltype(&::GetModules) getModules = nullptr;
     decltype(&::GetModule) getModule = nullptr;
     decltype(&::InsertModule) insertModule = nullptr;
@@ -257,7 +258,10 @@ int32_t KovadelLibrary::ExecuteQuery(const QString& sql, CallStatus& status)
 {
     const auto function = d->bind(d->executeQuery, "ExecuteQuery");
     d->enter();
-    const std::string ansiSql = toAnsi(sql);
+    // One buffer for every statement: a load sends one per topic.
+    std::string& ansiSql = d->ansiSql;
+    ansiSql.resize(static_cast<size_t>(sql.size()));
+    encoding::utf16ToAnsi(reinterpret_cast<const char16_t*>(sql.utf16()), ansiSql.size(), ansiSql.data());
     return callWithStatus(d->statusForm, function, status, ansiSql.c_str());
 }
 

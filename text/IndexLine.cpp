@@ -5,20 +5,18 @@
 namespace {
 
 // Trimming removes the space character only; tabs are ordinary text.
-QString trimSpacesRight(const QString& text)
+QStringView trimSpacesRight(QStringView text)
 {
-    qsizetype end = text.size();
-    while (end > 0 && text.at(end - 1) == u' ')
-        --end;
-    return text.left(end);
+    while (!text.isEmpty() && text.back() == u' ')
+        text.chop(1);
+    return text;
 }
 
-QString trimSpaces(const QString& text)
+QStringView trimSpaces(QStringView text)
 {
-    qsizetype begin = 0;
-    while (begin < text.size() && text.at(begin) == u' ')
-        ++begin;
-    return trimSpacesRight(text.mid(begin));
+    while (!text.isEmpty() && text.front() == u' ')
+        text = text.sliced(1);
+    return trimSpacesRight(text);
 }
 
 } // namespace
@@ -44,12 +42,12 @@ int32_t splitIndexLine(const QString& line, QString& Description, QString& PatEd
     QString document;
     const qsizetype firstTilde = line.indexOf(u'~', levelColumn);
     if (firstTilde < 0) {
-        description = trimSpaces(line);
+        description = trimSpaces(line).toString();
     } else {
-        description = trimSpacesRight(line.mid(levelColumn, firstTilde - levelColumn));
+        description = trimSpacesRight(QStringView(line).mid(levelColumn, firstTilde - levelColumn)).toString();
         const qsizetype secondTilde = line.indexOf(u'~', firstTilde + 1);
         if (secondTilde >= 0)
-            document = documentDirectoryForm(line.mid(firstTilde + 1, secondTilde - firstTilde - 1));
+            document = documentDirectoryForm(QStringView(line).mid(firstTilde + 1, secondTilde - firstTilde - 1));
     }
 
     // The description goes into a quoted SQL string literal.
@@ -63,15 +61,26 @@ int32_t splitIndexLine(const QString& line, QString& Description, QString& PatEd
                                                        : static_cast<int32_t>(level);
 }
 
-QString documentDirectoryForm(const QString& field)
+QString documentDirectoryForm(QStringView field)
 {
     // e: what follows the first "." of the field, or the whole field.
+    // t: e \ field; the result is t up to and including its first ".", then
+    // htm. That first dot is e's own when the field has two dots, else the
+    // field's first (after e and the backslash), else there is none.
     const qsizetype dot = field.indexOf(u'.');
-    const QString extension = dot < 0 ? field : field.mid(dot + 1);
-    // t: e \ field; the result is t up to and including its first ".", then htm.
-    const QString joined = extension + u'\\' + field;
-    const qsizetype cut = joined.indexOf(u'.');
-    return (cut < 0 ? QString() : joined.left(cut + 1)) + QStringLiteral("htm");
+    if (dot < 0)
+        return QStringLiteral("htm");
+    const QStringView extension = field.sliced(dot + 1);
+    QString form;
+    const qsizetype extensionDot = extension.indexOf(u'.');
+    if (extensionDot >= 0) {
+        form.reserve(extensionDot + 4);
+        form.append(extension.left(extensionDot + 1));
+    } else {
+        form.reserve(extension.size() + dot + 5);
+        form.append(extension).append(u'\\').append(field.left(dot + 1));
+    }
+    return form.append(QLatin1String("htm"));
 }
 
 bool fieldForDirectoryForm(const QString& directoryForm, QString& field)

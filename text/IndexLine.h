@@ -19,7 +19,7 @@ int32_t splitIndexLine(const QString& line, QString& Description, QString& PatEd
 
 // "name.ext" -> "ext\name.htm" (the extension becomes a directory): the
 // derivation shared by index lines and code files.
-QString documentDirectoryForm(const QString& field);
+QString documentDirectoryForm(QStringView field);
 
 // The "~" field of an index line whose document the reader turns into
 // `directoryForm` (pdf\asthma.htm -> asthma.pdf, htm -> the empty field).

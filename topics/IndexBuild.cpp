@@ -97,6 +97,7 @@ QString IndexBuild::findModule()
     m_module.ModuleName = m_moduleName;
     const bool found = m_ctx.store.GetModule(m_module, m_status);
     m_moduleNo = m_module.ModuleID;
+    m_prefix = m_module.DirectoryPrefix.trimmed();
     if (!found)
         return QStringLiteral("The module \"%1\" was not found in the database, so its index was not built. "
                               "Create the module on the Modules tab first.")
@@ -208,10 +209,10 @@ QString IndexBuild::markParent(int32_t parentId)
 // the module's directory prefix.
 QString IndexBuild::storeTopic()
 {
-    const QString storedDocument = composeStoredDocument(m_module.DirectoryPrefix.trimmed(), m_v.CurPatEdDocument);
-    const QString statement
-        = topicInsertStatement(m_moduleNo, m_v.CurParentID, m_v.CurHasChild, storedDocument, m_v.CurDescription);
-    if (!m_ctx.store.ExecuteQuery(statement, m_status))
+    const QString storedDocument = composeStoredDocument(m_prefix, m_v.CurPatEdDocument);
+    writeTopicInsertStatement(m_statement, m_moduleNo, m_v.CurParentID, m_v.CurHasChild, storedDocument,
+                              m_v.CurDescription);
+    if (!m_ctx.store.ExecuteQuery(m_statement, m_status))
         return lineFailure(QStringLiteral("the topic could not be stored"));
     return QString();
 }
@@ -238,13 +239,23 @@ QString IndexBuild::pastTheLimit(int64_t last) const
         .arg(kLargestTopicId);
 }
 
+namespace {
+
+// The text without the spaces at either end (tabs are ordinary text).
+QStringView withoutSpaces(QStringView t)
+{
+    while (!t.isEmpty() && t.front() == u' ')
+        t = t.sliced(1);
+    while (!t.isEmpty() && t.back() == u' ')
+        t.chop(1);
+    return t;
+}
+
+} // namespace
+
 QString composeStoredDocument(const QString& directoryPrefix, const QString& document)
 {
-    QString t = document;
-    while (t.startsWith(u' '))
-        t.remove(0, 1);
-    while (t.endsWith(u' '))
-        t.chop(1);
+    const QStringView t = withoutSpaces(document);
     if (t.isEmpty())
         return QString();
 
@@ -254,22 +265,24 @@ QString composeStoredDocument(const QString& directoryPrefix, const QString& doc
     if (dotPos <= namePos)
         return QString();
 
-    QString prefix = directoryPrefix;
-    while (prefix.startsWith(u' '))
-        prefix.remove(0, 1);
-    while (prefix.endsWith(u' '))
-        prefix.chop(1);
+    const QStringView prefix = withoutSpaces(directoryPrefix);
     // Without a backslash there is no directory part.
-    const QString directory = namePos >= 2 ? t.left(namePos - 2) : QString();
-    return prefix + u'_' + t.mid(namePos - 1, dotPos - namePos) + u'_' + directory + t.mid(dotPos - 1);
+    const QStringView directory = namePos >= 2 ? t.left(namePos - 2) : QStringView();
+    const QStringView name = t.mid(namePos - 1, dotPos - namePos);
+    const QStringView rest = t.mid(dotPos - 1);
+    QString stored;
+    stored.reserve(prefix.size() + name.size() + directory.size() + rest.size() + 2);
+    stored.append(prefix).append(u'_').append(name).append(u'_').append(directory).append(rest);
+    return stored;
 }
 
-QString topicInsertStatement(int32_t moduleNo, int32_t parentId, int16_t hasChild, const QString& storedDocument,
-                             const QString& description)
+void writeTopicInsertStatement(QString& sql, int32_t moduleNo, int32_t parentId, int16_t hasChild,
+                               const QString& storedDocument, const QString& description)
 {
     static const QString head
         = QStringLiteral("Insert into topics (ModuleID, ParentID, HasChild, PatEdDocument, Description)Values(");
-    QString sql;
+    // Emptied, not freed: one statement's room serves the next.
+    sql.truncate(0);
     sql.reserve(head.size() + 40 + 2 * storedDocument.size() + description.size());
     sql += head;
     sql += QString::number(moduleNo);
@@ -286,5 +299,12 @@ QString topicInsertStatement(int32_t moduleNo, int32_t parentId, int16_t hasChil
     sql += QLatin1String("','");
     sql += description;
     sql += QLatin1String(" ')");
+}
+
+QString topicInsertStatement(int32_t moduleNo, int32_t parentId, int16_t hasChild, const QString& storedDocument,
+                             const QString& description)
+{
+    QString sql;
+    writeTopicInsertStatement(sql, moduleNo, parentId, hasChild, storedDocument, description);
     return sql;
 }

@@ -34,6 +34,9 @@ QString composeStoredDocument(const QString& directoryPrefix, const QString& doc
 // its apostrophes already doubled, the document gets them doubled here.
 QString topicInsertStatement(int32_t moduleNo, int32_t parentId, int16_t hasChild, const QString& storedDocument,
                              const QString& description);
+// The same statement written over `sql`, whose room is kept for the next.
+void writeTopicInsertStatement(QString& sql, int32_t moduleNo, int32_t parentId, int16_t hasChild,
+                               const QString& storedDocument, const QString& description);
 
 // The tree that the index file's indentation draws: the topic last placed at
 // each depth, and the depth and level (indentation) of the last line.
@@ -100,5 +103,7 @@ private:
     const int32_t m_lineTotal;
     ModuleRecord m_module;
     int32_t m_moduleNo = 0;
+    QString m_prefix; // the module's directory prefix, trimmed
+    QString m_statement; // the insert of the current line
     CallStatus m_status;
 };

@@ -6,7 +6,7 @@ namespace kovadel {
 
 Status SqliteEngine::getCodingSystems(const CodingSystemFields& filter, std::vector<CodingSystemFields>& rows)
 {
-    if (Status st = m_unit.usable(); !st)
+    if (Status st = ready(); !st)
         return st;
     return listRows(kListCodingSystems, "SELECT CodingSystemID, CodingSystemName FROM codingsystems",
         codingSystemFilter(filter), " ORDER BY CodingSystemID", "the coding system identifier", rows,
@@ -17,7 +17,7 @@ Status SqliteEngine::getCodingSystems(const CodingSystemFields& filter, std::vec
 
 Status SqliteEngine::getCodingSystem(const std::string& name, CodingSystemFields& row)
 {
-    if (Status st = m_unit.usable(); !st)
+    if (Status st = ready(); !st)
         return st;
     return findByName(m_statements.getCodingSystem, name, "the coding system identifier",
         "no coding system is named " + name, [&row](const StatementRun& r, int32_t id) {
@@ -29,6 +29,19 @@ Status SqliteEngine::insertCode(const CodeFields& code)
 {
     if (Status st = m_unit.writable(); !st)
         return st;
+    if (m_unit.depth() > 0) {
+        // Descriptions given before the code came must not reach it.
+        if (!m_pendingDescriptions.empty())
+            if (Status st = settle(); !st)
+                return st;
+        m_pendingCodes.addText(code.code);
+        m_pendingCodes.addInteger(code.codingSystemId);
+        m_pendingCodes.addInteger(code.codeFlag);
+        m_pendingCodes.addText(code.description);
+        m_pendingCodes.addText(code.patEdDocument);
+        m_pendingCodes.endRow();
+        return m_pendingCodes.full() ? settle() : Status();
+    }
     StatementRun r(m_statements.insertCode);
     r.text(1, code.code).integer(2, code.codingSystemId).integer(3, code.codeFlag);
     r.text(4, code.description).text(5, code.patEdDocument);
@@ -39,6 +52,18 @@ Status SqliteEngine::setCode(const CodeFields& code)
 {
     if (Status st = m_unit.writable(); !st)
         return st;
+    if (m_unit.depth() > 0) {
+        // The codes inserted before must be there, and a code already given
+        // a description in this batch gets the later one in the next.
+        if (!m_pendingCodes.empty() || m_pendingDescriptions.holdsKey(code.code))
+            if (Status st = settle(); !st)
+                return st;
+        m_pendingDescriptions.addText(code.code);
+        m_pendingDescriptions.addText(code.description);
+        m_pendingDescriptions.addInteger(code.codingSystemId);
+        m_pendingDescriptions.endRow();
+        return m_pendingDescriptions.full() ? settle() : Status();
+    }
     // Every code of that name gets the description: within one coding system
     // when the record names one, in all of them when its identifier is 0. A
     // code that is not stored is no failure: no row then differs from what
@@ -55,7 +80,7 @@ Status SqliteEngine::setCode(const CodeFields& code)
 
 Status SqliteEngine::deleteCodes(const CodeFields& pattern)
 {
-    if (Status st = m_unit.writable(); !st)
+    if (Status st = readyToWrite(); !st)
         return st;
     return runPattern(kDeleteCodes, "DELETE FROM codes", codePattern(pattern), "");
 }

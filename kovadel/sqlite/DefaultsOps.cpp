@@ -22,7 +22,7 @@ namespace {
 
 Status SqliteEngine::getDefaults(const std::string& key, DefaultsFields& defaults)
 {
-    if (Status st = m_unit.usable(); !st)
+    if (Status st = ready(); !st)
         return st;
     StatementRun r(m_statements.getDefaults);
     r.text(1, key);
@@ -49,7 +49,7 @@ Status SqliteEngine::getDefaults(const std::string& key, DefaultsFields& default
 
 Status SqliteEngine::setDefaults(const DefaultsFields& defaults)
 {
-    if (Status st = m_unit.writable(); !st)
+    if (Status st = readyToWrite(); !st)
         return st;
     // Update the row of that key, or add one: both in one savepoint, so that
     // the operation is atomic inside and outside a unit.

@@ -5,7 +5,7 @@ namespace kovadel {
 
 Status SqliteEngine::getModules(const ModuleFields& filter, std::vector<ModuleFields>& rows)
 {
-    if (Status st = m_unit.usable(); !st)
+    if (Status st = ready(); !st)
         return st;
     return listRows(kListModules, "SELECT ModuleID, ModuleName, DirectoryPrefix FROM modules", moduleFilter(filter),
         " ORDER BY ModuleID", "the module identifier", rows, [](const StatementRun& r, int32_t id) {
@@ -15,7 +15,7 @@ Status SqliteEngine::getModules(const ModuleFields& filter, std::vector<ModuleFi
 
 Status SqliteEngine::getModule(const std::string& name, ModuleFields& row)
 {
-    if (Status st = m_unit.usable(); !st)
+    if (Status st = ready(); !st)
         return st;
     return findByName(m_statements.getModule, name, "the module identifier", "no module is named " + name,
         [&row](const StatementRun& r, int32_t id) {
@@ -25,7 +25,7 @@ Status SqliteEngine::getModule(const std::string& name, ModuleFields& row)
 
 Status SqliteEngine::insertModule(const ModuleFields& module)
 {
-    if (Status st = m_unit.writable(); !st)
+    if (Status st = readyToWrite(); !st)
         return st;
     StatementRun r(m_statements.insertModule);
     r.text(1, module.moduleName).text(2, module.directoryPrefix);
@@ -34,7 +34,7 @@ Status SqliteEngine::insertModule(const ModuleFields& module)
 
 Status SqliteEngine::deleteModules(const ModuleFields& pattern)
 {
-    if (Status st = m_unit.writable(); !st)
+    if (Status st = readyToWrite(); !st)
         return st;
     return runPattern(kDeleteModules, "DELETE FROM modules", modulePattern(pattern), "");
 }

@@ -15,7 +15,7 @@ Status SqliteEngine::executeQuery(std::string_view sql)
     // The program's topic insert is the one statement sent in bulk. Its
     // values are bound to the prepared insert instead of the text being
     // compiled anew: the row stored is the one the text would store.
-    TopicInsertValues values;
+    TopicInsertValues& values = m_topicInsert;
     if (parseTopicInsert(sql, values)) {
         if (Status st = m_unit.writable(); !st)
             return st;
@@ -25,6 +25,8 @@ Status SqliteEngine::executeQuery(std::string_view sql)
             return beyondRecord("the parent topic identifier", values.parentId);
         return storeTopic(values.moduleId, values.parentId, values.hasChild, values.patEdDocument, values.description);
     }
+    if (Status st = settle(); !st)
+        return st;
 
     sqlite3* db = m_db.handle();
     const char* rest = sql.data();

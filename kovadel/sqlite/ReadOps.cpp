@@ -25,7 +25,7 @@ namespace {
 Status SqliteEngine::getTopics(int32_t moduleId, std::vector<TopicFields>& rows)
 {
     rows.clear();
-    if (Status st = m_unit.usable(); !st)
+    if (Status st = ready(); !st)
         return st;
     StatementRun r(m_statements.getTopics);
     r.integer(1, moduleId);
@@ -47,7 +47,7 @@ Status SqliteEngine::getTopics(int32_t moduleId, std::vector<TopicFields>& rows)
 
 Status SqliteEngine::getCode(int32_t codingSystemId, const std::string& code, CodeFields& row)
 {
-    if (Status st = m_unit.usable(); !st)
+    if (Status st = ready(); !st)
         return st;
     StatementRun r(m_statements.getCode);
     r.integer(1, codingSystemId).text(2, code);
@@ -66,7 +66,7 @@ Status SqliteEngine::searchCodes(
     const CodeFields& after, const std::string& pattern, int32_t limit, std::vector<CodeFields>& rows)
 {
     rows.clear();
-    if (Status st = m_unit.usable(); !st)
+    if (Status st = ready(); !st)
         return st;
     const CodePattern match(pattern);
     // From the start: every code is at or after the empty text, and after

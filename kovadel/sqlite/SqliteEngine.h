@@ -10,9 +10,11 @@
 
 #include "Engine.h"
 #include "Identifiers.h"
+#include "SqlText.h"
 
 #include "CommitTrace.h"
 #include "MadeFile.h"
+#include "PendingRows.h"
 #include "QueryGuard.h"
 #include "SqliteFactory.h"
 #include "Sqlite.h"
@@ -37,9 +39,9 @@ public:
     Status open(const std::string& database, const Credentials& credentials) override;
     void close() noexcept override;
 
-    Status beginUnit() override { return m_unit.begin(); }
-    Status commitUnit() override { return m_unit.commit(); }
-    Status rollbackUnit() override { return m_unit.rollback(); }
+    Status beginUnit() override;
+    Status commitUnit() override;
+    Status rollbackUnit() override;
 
     Status getModules(const ModuleFields& filter, std::vector<ModuleFields>& rows) override;
     Status getModule(const std::string& name, ModuleFields& row) override;
@@ -68,6 +70,17 @@ public:
     Status executeQuery(std::string_view sql) override;
 
 private:
+    // The topics and codes that a unit inserts wait in batches (see
+    // PendingRows.h); ready() and readyToWrite() are usable() and writable()
+    // with the waiting rows stored first, as every other operation needs.
+    Status ready();
+    Status readyToWrite();
+    Status settle();
+    void discardPending();
+    // A batch that could not be stored leaves the unit without some of its
+    // rows: it can only be rolled back.
+    Status batchFailed(Status failure);
+
     // SqliteOpen.cpp
     Status openFile(const std::string& utf8Path, const std::string& shownPath, MadeFile::Origin origin);
     Status openOnce(const std::string& utf8Path, const std::string& shownPath, MadeFile::Origin origin, bool& moved);
@@ -83,7 +96,8 @@ private:
     // within a unit.
     Status roomForTopic();
     void topicInserted(const Status& insert);
-    // Stores one topic with the prepared insert (the identifiers checked).
+    // Stores one topic with the prepared insert (the identifiers checked);
+    // within a unit it waits in its batch.
     Status storeTopic(int64_t moduleId, int64_t parentId, int64_t hasChild, const std::string& patEdDocument,
         const std::string& description);
 
@@ -139,6 +153,20 @@ private:
     CommitTrace m_trace;
     StatementCache m_statements;
     UnitOfWork m_unit;
+    PendingRows m_pendingTopics {
+        "INSERT INTO topics (ModuleID, ParentID, HasChild, PatEdDocument, Description) VALUES ", "iiitt"
+    };
+    PendingRows m_pendingCodes {
+        "INSERT INTO codes (Code, CodingSystemID, CodeFlag, Description, PatEdDocument) VALUES ", "tiitt"
+    };
+    // Descriptions given to codes: a code appears at most once in a batch,
+    // so that each row of the join sets the description last given to it.
+    PendingRows m_pendingDescriptions { "UPDATE codes SET Description = v.column2 FROM (VALUES ", "tti",
+        ") AS v WHERE trim(codes.Code) = v.column1 AND (v.column3 = 0 OR codes.CodingSystemID = v.column3)" };
+    // The values of the program's topic insert, their room kept.
+    TopicInsertValues m_topicInsert;
+    // The number of the first waiting topic; the others follow it in order.
+    int64_t m_firstPendingTopic = 0;
 };
 
 } // namespace kovadel

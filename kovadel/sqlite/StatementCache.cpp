@@ -74,6 +74,9 @@ Status StatementCache::prepare(sqlite3* db)
             " VALUES (?1, ?2, ?3, ?4, ?5)" },
         { setCode, "UPDATE codes SET Description = ?1 WHERE trim(Code) = ?2" },
         { setCodeInSystem, "UPDATE codes SET Description = ?1 WHERE trim(Code) = ?2 AND CodingSystemID = ?3" },
+        // One waiting description (code, description, coding system or 0 for
+        // every system), in the column order of its batch.
+        { setCodeRow, "UPDATE codes SET Description = ?2 WHERE trim(Code) = ?1 AND (?3 = 0 OR CodingSystemID = ?3)" },
         { getTopics,
             "SELECT TopicID, ModuleID, ParentID, HasChild, PatEdDocument, Description FROM topics"
             " WHERE ModuleID = ?1 ORDER BY TopicID" },
@@ -103,7 +106,7 @@ void StatementCache::clear()
     m_patterns.clear();
     for (Statement* s : { &begin, &commit, &rollback, &savepoint, &release, &rollbackTo, &getModule, &insertModule,
              &insertTopic, &getTopic, &setTopic, &nextTopicId, &largestTopicId, &getCodingSystem, &insertCode, &setCode,
-             &setCodeInSystem, &getTopics, &getCode, &codesInOrder, &getDefaults, &updateDefaults, &insertDefaults })
+             &setCodeInSystem, &setCodeRow, &getTopics, &getCode, &codesInOrder, &getDefaults, &updateDefaults, &insertDefaults })
         s->finalize();
     m_db = nullptr;
 }

@@ -37,7 +37,7 @@ public:
     Statement savepoint, release, rollbackTo;
     Statement getModule, insertModule;
     Statement insertTopic, getTopic, setTopic, nextTopicId, largestTopicId;
-    Statement getCodingSystem, insertCode, setCode, setCodeInSystem;
+    Statement getCodingSystem, insertCode, setCode, setCodeInSystem, setCodeRow;
     Statement getTopics, getCode, codesInOrder;
     Statement getDefaults, updateDefaults, insertDefaults;
 

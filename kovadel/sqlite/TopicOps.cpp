@@ -19,6 +19,19 @@ Status SqliteEngine::storeTopic(int64_t moduleId, int64_t parentId, int64_t hasC
 {
     if (Status st = roomForTopic(); !st)
         return st;
+    if (m_unit.depth() > 0) {
+        // The topic gets the next number when its batch is stored.
+        if (m_pendingTopics.empty())
+            m_firstPendingTopic = m_unit.nextTopicId;
+        m_pendingTopics.addInteger(moduleId);
+        m_pendingTopics.addInteger(parentId);
+        m_pendingTopics.addInteger(hasChild);
+        m_pendingTopics.addText(patEdDocument);
+        m_pendingTopics.addText(description);
+        m_pendingTopics.endRow();
+        ++m_unit.nextTopicId;
+        return m_pendingTopics.full() ? settle() : Status();
+    }
     StatementRun r(m_statements.insertTopic);
     r.integer(1, moduleId).integer(2, parentId).integer(3, hasChild);
     r.text(4, patEdDocument).text(5, description);
@@ -29,7 +42,7 @@ Status SqliteEngine::storeTopic(int64_t moduleId, int64_t parentId, int64_t hasC
 
 Status SqliteEngine::getTopic(const TopicFields& key, int32_t& topicId)
 {
-    if (Status st = m_unit.usable(); !st)
+    if (Status st = ready(); !st)
         return st;
     StatementRun r(m_statements.getTopic);
     r.integer(1, key.moduleId).text(2, key.patEdDocument).text(3, key.description);
@@ -48,6 +61,13 @@ Status SqliteEngine::setTopic(int32_t topicId, int32_t hasChild)
 {
     if (Status st = m_unit.writable(); !st)
         return st;
+    // A topic still waiting in its batch is marked there; the topics already
+    // stored are not touched by the batch, so they need not wait for it.
+    if (!m_pendingTopics.empty() && topicId >= m_firstPendingTopic
+        && topicId < m_firstPendingTopic + static_cast<int64_t>(m_pendingTopics.size())) {
+        m_pendingTopics.setInteger(static_cast<size_t>(topicId - m_firstPendingTopic), 2, hasChild);
+        return {};
+    }
     StatementRun r(m_statements.setTopic);
     r.integer(1, topicId).integer(2, hasChild);
     if (Status st = r.execute(); !st)
@@ -61,7 +81,7 @@ Status SqliteEngine::setTopic(int32_t topicId, int32_t hasChild)
 
 Status SqliteEngine::deleteTopics(const TopicFields& pattern)
 {
-    if (Status st = m_unit.writable(); !st)
+    if (Status st = readyToWrite(); !st)
         return st;
     return runPattern(kDeleteTopics, "DELETE FROM topics", topicPattern(pattern), "");
 }

@@ -135,6 +135,14 @@ Status UnitOfWork::checked(Status status)
     return status;
 }
 
+void UnitOfWork::doom(const std::string& reason)
+{
+    if (m_depth == 0 || m_doomed)
+        return;
+    m_doomed = true;
+    m_doomReason = std::string(kDoomedReason) + " (after: " + reason + ")";
+}
+
 Status UnitOfWork::inSavepoint(const std::function<Status()>& work)
 {
     if (Status st = execute(m_statements.savepoint); !st)

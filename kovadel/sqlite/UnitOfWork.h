@@ -46,6 +46,8 @@ public:
     // inside a unit SQLite may have ended the transaction itself, which dooms
     // the unit.
     Status checked(Status status);
+    // Leaves an open unit fit only to be rolled back, after `reason`.
+    void doom(const std::string& reason);
     // Runs `work` in a savepoint, so that it is atomic inside and outside a
     // unit: undone when it fails.
     Status inSavepoint(const std::function<Status()>& work);

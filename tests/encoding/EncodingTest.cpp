@@ -1,5 +1,6 @@
 // Which encoding an input file is read in, what its lines hold then, and that
 // the library's FileLineCount counts the lines the reader gives.
+#include "encoding/CodePage.h"
 #include "encoding/EncodedText.h"
 #include "encoding/InputEncoding.h"
 #include "encoding/Utf8.h"
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -160,6 +162,47 @@ TEST(Convert, Utf8AndUtf16)
     }
     // A lone surrogate has no UTF-8 form.
     EXPECT_EQ(encoding::utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+}
+
+// The code page's conversions (Windows-1252 here) take runs of ASCII eight
+// at a time: one character outside ASCII at every place of texts of every
+// length up to three such runs must come out as the character by character
+// conversion gives it.
+TEST(Convert, CodePageTextWithOneCharacterOutsideAsciiAnywhere)
+{
+    struct Outside {
+        const char* name;
+        char16_t unit;
+        char ansi; // its byte in Windows-1252; '?' when it has none
+        const char* utf8; // the UTF-8 of that byte's character
+    };
+    const Outside outside[] = {
+        { "Latin1", u'\u00E9', '\xE9', "\xC3\xA9" },
+        { "EuroAt0x80", u'\u20AC', '\x80', "\xE2\x82\xAC" },
+        { "NotInTheCodePage", u'\u03A9', '?', "?" },
+        { "Nul", u'\0', '\0', std::string_view("\0", 1).data() },
+    };
+    for (const Outside& o : outside) {
+        const size_t utf8Size = o.unit == 0 ? 1 : std::strlen(o.utf8);
+        for (size_t length = 1; length <= 25; ++length) {
+            for (size_t at = 0; at < length; ++at) {
+                std::u16string text;
+                std::string ansi, utf8;
+                for (size_t i = 0; i < length; ++i) {
+                    const char c = static_cast<char>('a' + i % 26);
+                    text += i == at ? o.unit : static_cast<char16_t>(c);
+                    ansi += i == at ? o.ansi : c;
+                    utf8 += i == at ? std::string(o.utf8, utf8Size) : std::string(1, c);
+                }
+                EXPECT_EQ(encoding::utf16ToAnsi(text), ansi) << o.name << " " << length << " " << at;
+                EXPECT_EQ(encoding::ansiToUtf8(ansi), utf8) << o.name << " " << length << " " << at;
+                // All ASCII: the same texts unchanged.
+                std::string plain = ansi;
+                plain[at] = 'A';
+                EXPECT_EQ(encoding::ansiToUtf8(plain), plain) << length;
+            }
+        }
+    }
 }
 
 // ---- Reading ------------------------------------------------------------------------

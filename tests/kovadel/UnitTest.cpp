@@ -175,6 +175,195 @@ TEST_F(UnitTest, ClosingAnotherDescriptorOfTheFilesKeepsTheLocks)
     EXPECT_EQ(after.scalar("PRAGMA integrity_check"), "ok");
 }
 
+// ---- rows given in a unit -------------------------------------------------
+// A unit's inserts and descriptions may wait and be written many to a
+// statement; whatever the library does with them, every call must act as if
+// it had been carried out at once, in the order of the calls. The counts
+// below cross the size of such a batch (hundreds of rows) several times.
+
+class UnitRowsOnEngines : public enginetest::OnEveryEngine<UnitTest> {
+protected:
+    void SetUp() override
+    {
+        UnitTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_EQ(raw().exec("INSERT INTO codingsystems (CodingSystemID, CodingSystemName) VALUES (1, 'ICD'), (2, 'CPT')"),
+            0);
+    }
+    bool insertCode(std::string_view code, int32_t system, std::string_view description)
+    {
+        Bytes record = codeRecord(0, code, system, 0, description, "doc.htm");
+        return InsertCode(record.data(), status.data()) == 1;
+    }
+    bool setCode(std::string_view code, int32_t system, std::string_view description)
+    {
+        Bytes record = codeRecord(0, code, system, 0, description, "");
+        return SetCode(record.data(), status.data()) == 1;
+    }
+    std::string filler(int n) { return "F" + std::to_string(n); }
+};
+
+TEST_P(UnitRowsOnEngines, CodesGivenInAUnitAreReadAndStoredInTheOrderOfTheCalls)
+{
+    EXPECT_OK(BeginUnit(status.data()), status);
+    for (int i = 0; i < 700; ++i)
+        ASSERT_TRUE(insertCode("C" + std::to_string(i), 1 + i % 2, "D" + std::to_string(i))) << lastError();
+    // A read inside the unit sees every code given so far, the last one too.
+    for (const int i : { 0, 255, 256, 699 }) {
+        Bytes found = codeRecord(0, "C" + std::to_string(i), 1 + i % 2, 0, "", "");
+        EXPECT_OK(GetCode(found.data(), status.data()), status);
+        EXPECT_EQ(getText(found, 64, 100), padded("D" + std::to_string(i), 100)) << i;
+    }
+    EXPECT_EQ(raw().scalar("SELECT count(*) FROM codes"), "0"); // nothing is seen outside the unit
+    EXPECT_OK(CommitUnit(status.data()), status);
+
+    const Rows rows = raw().query("SELECT CodeID, Code, CodingSystemID, Description FROM codes ORDER BY CodeID");
+    ASSERT_EQ(rows.size(), 700u);
+    const int64_t first = std::stoll(rows[0][0]);
+    for (size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i], (std::vector<std::string> { std::to_string(first + static_cast<int64_t>(i)),
+                               "C" + std::to_string(i), std::to_string(1 + i % 2), "D" + std::to_string(i) }))
+            << i;
+
+    // Rolled back, a unit of as many codes leaves nothing, and the next call
+    // outside a unit is stored at once.
+    EXPECT_OK(BeginUnit(status.data()), status);
+    for (int i = 0; i < 700; ++i)
+        ASSERT_TRUE(insertCode("R" + std::to_string(i), 1, "")) << lastError();
+    EXPECT_OK(RollbackUnit(status.data()), status);
+    ASSERT_TRUE(insertCode("After", 1, "")) << lastError();
+    EXPECT_EQ(raw().scalar("SELECT count(*) FROM codes"), "701");
+    EXPECT_EQ(raw().scalar("SELECT count(*) FROM codes WHERE Code LIKE 'R%'"), "0");
+}
+
+// Each row: the calls of one unit (i: insert, s: set a description; the
+// system 0 sets it in every system), with `fill` descriptions of other codes
+// after each of them, and the descriptions of code X then, by CodeID.
+struct DescriptionOrderCase {
+    const char* name;
+    std::vector<std::tuple<char, int32_t, const char*>> calls;
+    int fill;
+    std::vector<std::string> expected;
+};
+
+TEST_P(UnitRowsOnEngines, DescriptionsActInTheOrderOfTheCalls)
+{
+    const std::vector<DescriptionOrderCase> cases = {
+        { "the later of two descriptions stays", { { 'i', 1, "new" }, { 's', 1, "a" }, { 's', 1, "b" } }, 0, { "b" } },
+        { "the later stays across many others", { { 'i', 1, "new" }, { 's', 1, "a" }, { 's', 1, "b" } }, 300, { "b" } },
+        { "a description reaches the codes inserted before it",
+            { { 'i', 1, "one" }, { 'i', 2, "two" }, { 's', 0, "all" } }, 0, { "all", "all" } },
+        { "not those inserted after it",
+            { { 'i', 1, "one" }, { 's', 0, "all" }, { 'i', 2, "two" } }, 0, { "all", "two" } },
+        { "not those inserted after it, across many others",
+            { { 'i', 1, "one" }, { 's', 0, "all" }, { 'i', 2, "two" } }, 300, { "all", "two" } },
+        { "a system's description stays in that system",
+            { { 'i', 1, "one" }, { 'i', 2, "two" }, { 's', 2, "cpt" }, { 's', 1, "icd" } }, 0, { "icd", "cpt" } },
+        { "every system, then one",
+            { { 'i', 1, "one" }, { 'i', 2, "two" }, { 's', 0, "all" }, { 's', 2, "cpt" } }, 0, { "all", "cpt" } },
+        { "one system, then every one",
+            { { 'i', 1, "one" }, { 'i', 2, "two" }, { 's', 2, "cpt" }, { 's', 0, "all" } }, 300, { "all", "all" } },
+    };
+    for (const DescriptionOrderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(raw().exec("DELETE FROM codes"), 0);
+        const int fillers = c.fill * static_cast<int>(c.calls.size());
+        EXPECT_OK(BeginUnit(status.data()), status);
+        for (int k = 0; k < fillers; ++k)
+            ASSERT_TRUE(insertCode(filler(k), 1, "")) << lastError();
+        EXPECT_OK(CommitUnit(status.data()), status);
+        int filled = 0;
+        EXPECT_OK(BeginUnit(status.data()), status);
+        for (const auto& [kind, system, text] : c.calls) {
+            ASSERT_TRUE(kind == 'i' ? insertCode("X", system, text) : setCode("X", system, text)) << lastError();
+            for (int k = 0; k < c.fill; ++k)
+                ASSERT_TRUE(setCode(filler(filled++), 1, "set")) << lastError();
+        }
+        EXPECT_OK(CommitUnit(status.data()), status);
+        const Rows rows = raw().query("SELECT Description FROM codes WHERE Code = 'X' ORDER BY CodeID");
+        std::vector<std::string> found;
+        for (const auto& row : rows)
+            found.push_back(row[0]);
+        EXPECT_EQ(found, c.expected);
+        EXPECT_EQ(raw().scalar("SELECT count(*) FROM codes WHERE Code LIKE 'F%' AND Description = 'set'"),
+            std::to_string(fillers));
+    }
+}
+
+TEST_P(UnitRowsOnEngines, TopicsAreNumberedAndMarkedAsGiven)
+{
+    // A chain of sections, each with a few topics under it: every section is
+    // marked as a parent after its first child is given, whether or not that
+    // section has been written yet.
+    ASSERT_NE(insertModule("M"), 0);
+    const std::string module = raw().scalar("SELECT ModuleID FROM modules");
+    std::vector<std::vector<std::string>> expected;
+    EXPECT_OK(BeginUnit(status.data()), status);
+    int64_t next = 0;
+    int32_t section = 0;
+    for (int i = 0; i < 900; ++i) {
+        const bool isSection = i % 7 == 0;
+        Bytes topic = topicRecord(0, std::stoi(module), isSection ? 0 : section, 0, "", "T" + std::to_string(i));
+        ASSERT_EQ(InsertTopic(topic.data(), status.data()), 1) << lastError();
+        expected.push_back({ std::to_string(isSection ? 0 : section), "0", "T" + std::to_string(i) });
+        if (isSection) {
+            Bytes key = topicRecord(0, std::stoi(module), 0, 0, "", "T" + std::to_string(i));
+            ASSERT_EQ(GetTopic(key.data(), status.data()), 1) << lastError();
+            section = get32(key, 0);
+            if (i == 0)
+                next = section;
+        } else if (i % 7 == 1) {
+            Bytes mark = topicRecord(section, 0, -1, 1, "", "");
+            ASSERT_EQ(SetTopic(mark.data(), status.data()), 1) << lastError();
+            expected[static_cast<size_t>(section - next)][1] = "1";
+        }
+    }
+    EXPECT_OK(CommitUnit(status.data()), status);
+    const Rows rows = raw().query(
+        "SELECT TopicID, ParentID, HasChild, Description FROM topics WHERE ModuleID = ?1 ORDER BY TopicID", { module });
+    ASSERT_EQ(rows.size(), expected.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i][0], std::to_string(next + static_cast<int64_t>(i))) << i;
+        EXPECT_EQ((std::vector<std::string> { rows[i][1], rows[i][2], rows[i][3] }), expected[i]) << i;
+    }
+}
+
+VELK_ON_EVERY_ENGINE(UnitRowsOnEngines);
+
+// A row that the database refuses (here a trigger of its own) is named in
+// the failure, whenever its batch is written; the unit keeps none of its rows
+// and can only be rolled back.
+TEST_F(UnitTest, ARefusedRowAmongManyIsNamedAndTheUnitKeepsNothing)
+{
+    ASSERT_EQ(raw().exec("INSERT INTO codingsystems (CodingSystemID, CodingSystemName) VALUES (1, 'ICD')"), SQLITE_OK);
+    ASSERT_EQ(raw().exec("CREATE TRIGGER refuse BEFORE INSERT ON codes WHEN NEW.Code = 'C300' "
+                         "BEGIN SELECT RAISE(ABORT, 'code refused'); END"),
+        SQLITE_OK);
+    for (const int total : { 301, 700 }) {
+        SCOPED_TRACE(total);
+        EXPECT_OK(BeginUnit(status.data()), status);
+        bool refused = false;
+        for (int i = 0; i < total && !refused; ++i) {
+            Bytes record = codeRecord(0, "C" + std::to_string(i), 1, 0, "", "doc.htm");
+            refused = InsertCode(record.data(), status.data()) == 0;
+        }
+        if (!refused) {
+            EXPECT_EQ(CommitUnit(status.data()), 0);
+        }
+        EXPECT_EQ(lastError(), "code refused (storing the code \"C300\")");
+        // Nothing more is done in the unit: it can only be rolled back.
+        Bytes more = codeRecord(0, "More", 1, 0, "", "doc.htm");
+        if (refused) {
+            EXPECT_EQ(InsertCode(more.data(), status.data()), 0);
+            EXPECT_NE(lastError().find("rolled back"), std::string::npos) << lastError();
+            EXPECT_EQ(CommitUnit(status.data()), 0);
+        }
+        (void)RollbackUnit(status.data());
+        EXPECT_EQ(raw().scalar("SELECT count(*) FROM codes"), "0");
+    }
+}
+
 TEST_F(UnitTest, AUnitThatTheDatabaseEndedIsDoomed)
 {
     // A trigger that rolls back the whole transaction, as SQLite itself may
