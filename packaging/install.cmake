@@ -86,16 +86,18 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "misc")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_STRIP_FILES ON)
 # The window needs a platform plugin and a font of Arial's widths (Liberation
-# Sans, for the fixed layout's captions), which no library names; the libraries
-# themselves are found by dpkg-shlibdeps (package dpkg-dev) when it is there.
+# Sans, for the fixed layout's captions), which no library names; libkovadel.so
+# loads libpq only when a database on a server is opened, so no library names
+# libpq5 either. The other libraries are found by dpkg-shlibdeps (package
+# dpkg-dev) when it is there.
 find_program(VELK_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(VELK_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation2 | fonts-liberation")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation2 | fonts-liberation, libpq5 (>= 14)")
 else()
   message(STATUS "dpkg-shlibdeps not found: the package's Depends are the fixed list in packaging/install.cmake")
-  # What dpkg-shlibdeps finds for a build on Debian 12.
+  # What dpkg-shlibdeps finds for a build on Debian 12, and libpq5.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, fonts-liberation2 | fonts-liberation, libc6 (>= 2.34), libgcc-s1 (>= 3.0), libqt6core6 (>= 6.4.0), libqt6gui6 (>= 6.1.2), libqt6widgets6 (>= 6.1.2), libsqlite3-0 (>= 3.20.0), libpq5, libstdc++6 (>= 11)")
+    "qt6-qpa-plugins, fonts-liberation2 | fonts-liberation, libc6 (>= 2.34), libgcc-s1 (>= 3.0), libqt6core6 (>= 6.4.0), libqt6gui6 (>= 6.1.2), libqt6widgets6 (>= 6.1.2), libsqlite3-0 (>= 3.20.0), libpq5 (>= 14), libstdc++6 (>= 11)")
 endif()
 include(CPack)

@@ -1,6 +1,7 @@
 // Connecting to the server, readying the tables, and the units of work.
 #include "PostgresEngine.h"
 
+#include "PgLibrary.h"
 #include "PgSchema.h"
 #include "kovadel/DatabaseUri.h"
 #include "Settings.h"
@@ -43,6 +44,9 @@ Status PostgresEngine::open(const std::string& database, const Credentials& cred
     close();
     m_shown = maskedUri(database);
     const std::string cannot = "cannot open the database " + m_shown + ": ";
+    // libpq is loaded with the first library on a server, not before.
+    if (Status st = loadPgLibrary(); !st)
+        return Status::failure(cannot + st.reason());
     // Keywords before the URI are defaults that the URI overrides; those
     // after it are the library's own. The account of StartVelk counts only
     // where neither the URI nor the environment names one; without a

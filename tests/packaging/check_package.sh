@@ -2,6 +2,7 @@
 # The Debian package, built by cpack from the build folder, unpacked into a
 # fresh root and run from there:
 #   - control fields: name, version, architecture, maintainer, Depends;
+#   - neither the program nor its library needs libpq to start;
 #   - contents: only the program, its private library, the desktop entry,
 #     icons, manual page and documentation, all under /usr;
 #   - the unpacked program runs a batch "topic create" on the installed
@@ -90,6 +91,13 @@ library=$root/usr/lib/velkindex/libkovadel.so
 if readelf -d "$program" | grep -E 'RPATH|RUNPATH' | grep -qF -- "$build"; then
   fail "the packaged program still searches the build folder: $(readelf -d "$program" | grep -E 'RPATH|RUNPATH')"
 fi
+# libpq (and the TLS, Kerberos and LDAP libraries it needs) is loaded only
+# for a database on a server: neither file names it, though Depends does.
+for file in "$program" "$library"; do
+  if readelf -d "$file" | grep NEEDED | grep -q 'libpq'; then
+    fail "$(basename "$file") needs libpq at start-up: $(readelf -d "$file" | grep NEEDED | grep libpq)"
+  fi
+done
 sh "$src/tests/packaging/check_desktop.sh" "$src" "$root/usr" || fail "the installed desktop entry or icon"
 gzip -dc "$root/usr/share/man/man1/velkindex.1.gz" | cmp -s - "$src/packaging/velkindex.1" \
   || fail "the installed manual page is not packaging/velkindex.1"

@@ -149,8 +149,9 @@ public:
 // and stores the fields: the same on either engine, with the same texts.
 // Those about the database file itself (its path, its permissions, what is
 // left beside it) and about the library file beside the program have no
-// counterpart on the server.
-enum class Engines { fileOnly, onBoth };
+// counterpart on the server; those about the client library of the server
+// (libpq) none on a file.
+enum class Engines { fileOnly, onBoth, serverOnly };
 using enum Engines;
 
 struct InputCase {
@@ -484,6 +485,23 @@ const InputCase kCases[] = {
     { "LibraryLacksAFunction", fileOnly, [](BadInput& t) { t.programCopy("lacking", LACKING_LIBRARY_PATH); },
         { "code", "description", "ICD", VELK_SOURCE_DIR "/examples/", "descriptions-icd.txt" }, 2,
         { "has no function SetCode" } },
+    // libpq is loaded as the first database on a server is opened: without
+    // it (or with a library that is not libpq) StartVelk fails, naming it.
+    { "ServerClientLibraryMissing", serverOnly,
+        [](BadInput& t) {
+            t.options.env = { { "VELKINDEX_LIBPQ", "/nonexistent/velk/libpq.so.5" } };
+        },
+        { "topic", "create", "NEW", "NEW", "{dir}", "index.txt" }, 2,
+        { ": the PostgreSQL client library /nonexistent/velk/libpq.so.5 (named by VELKINDEX_LIBPQ) could not be "
+          "loaded: /nonexistent/velk/libpq.so.5: cannot open shared object file: No such file or directory. "
+          "Install libpq5. Check the path" } },
+    { "ServerClientLibraryLacksAFunction", serverOnly,
+        [](BadInput& t) {
+            t.options.env = { { "VELKINDEX_LIBPQ", "libsqlite3.so.0" } };
+        },
+        { "code", "delete", "ICD" }, 2,
+        { ": the PostgreSQL client library libsqlite3.so.0 (named by VELKINDEX_LIBPQ) has no function PQclear "
+          "(libpq 14 or later is needed). Install libpq5. Check the path" } },
 };
 
 // A case of the table on one engine.
@@ -501,8 +519,9 @@ std::vector<EngineCase> engineCases()
 {
     std::vector<EngineCase> cases;
     for (const InputCase& row : kCases) {
-        cases.push_back({ &row, enginetest::EngineKind::sqlite });
-        if (row.engines == onBoth)
+        if (row.engines != serverOnly)
+            cases.push_back({ &row, enginetest::EngineKind::sqlite });
+        if (row.engines != fileOnly)
             cases.push_back({ &row, enginetest::EngineKind::postgres });
     }
     return cases;
