@@ -62,14 +62,18 @@ int handOverToWindow(char** argv)
     }
 #ifdef _WIN32
     // No exec on Windows keeps the process: the window program runs as a
-    // child, and its exit status is this program's. The tokens hold no
-    // spaces, so the arguments pass unquoted.
+    // child, and its exit status is this program's. The spawn joins the
+    // arguments with spaces; the command line is split at spaces again
+    // anyway, so only the program's own path, first, needs its quotes.
     (void)argv;
     int count = 0;
     LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<const wchar_t*> arguments(wide, wide + (wide ? count : 0));
-    arguments.push_back(nullptr);
     const std::wstring path = QDir::toNativeSeparators(program).toStdWString();
+    const std::wstring quotedPath = L"\"" + path + L"\"";
+    std::vector<const wchar_t*> arguments {quotedPath.c_str()};
+    for (int i = 1; wide && i < count; ++i)
+        arguments.push_back(wide[i]);
+    arguments.push_back(nullptr);
     const intptr_t status = _wspawnv(_P_WAIT, path.c_str(), arguments.data());
     const int error = errno;
     LocalFree(wide);
