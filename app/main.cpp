@@ -8,118 +8,101 @@
 // without showing the main window, and the exit status tells how it went.
 // SIGTERM and SIGINT stop a run cleanly: its unit of work rolls back, the
 // database is closed, and one line on stderr says what became of the work.
-#include "app/PatEdConfig.h"
-#include "app/WindowCommands.h"
+//
+// This program links Qt Core only, so that a batch run does not load and
+// relocate Qt Widgets, Qt Gui and what they bring. The window is a program of
+// its own, velkindex-window (app/WindowMain.cpp): given no batch action, and
+// once a display is there, this one replaces itself with that one, with the
+// same arguments, so that the process, its signals, its exit status and its
+// standard streams stay the window's.
 #include "batch/CommandLine.h"
 #include "batch/HeadlessRun.h"
 #include "batch/Startup.h"
-#include "core/ExternalsContents.h"
 #include "store/Interruption.h"
-#include "store/KovadelLibrary.h"
+#include "store/LibraryPath.h"
 
-#include <QApplication>
-#include <QCoreApplication>
-#include <QSocketNotifier>
+#include <QDir>
+#include <QFile>
 
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
+#include <cerrno>
+#include <cstring>
+
+#ifdef _WIN32
+#include <process.h>
+#include <windows.h>
+
+#include <shellapi.h>
+#include <string>
+#include <vector>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
-bool displayAvailable()
+void tellNotStarted(const QString& program, const QString& reason)
 {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform)
-        return true;
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 && *x11) || (wayland && *wayland);
+    tell(QStringLiteral("cannot start the window program %1: %2").arg(QDir::toNativeSeparators(program), reason));
 }
 
-// The window's start-up: the main window is the seam. Batch actions never
-// come here (runHeadless).
-int runWithWindows(int argc, char** argv, const CommandLinePlan& plan)
+// Runs the window program in place of this one. Returns only when it could
+// not be started.
+int handOverToWindow(char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("VELKINDEX"));
-
-    MainVariables vars;
-    KovadelLibrary library;
-    int status = kExitOk;
-    bool databaseOpen = false;
-    bool commandInterrupted = false;
-    StartupOutcome outcome;
-    // The window's event loop ends when a signal asks the program to stop.
-    std::unique_ptr<QSocketNotifier> stopRequests;
-    if (Interruption::notifier() >= 0) {
-        stopRequests = std::make_unique<QSocketNotifier>(Interruption::notifier(), QSocketNotifier::Read);
-        QObject::connect(stopRequests.get(), &QSocketNotifier::activated, []() {
-            Interruption::drain();
-            QCoreApplication::exit(kExitFailed);
-        });
+    // A stop asked for before the window program could take over: as the
+    // window does when a signal comes before it is shown.
+    if (Interruption::requested()) {
+        tell(QStringLiteral("interrupted: no command was running; nothing was changed"));
+        return kExitFailed;
     }
-    {
-        // What View > Library Contents reads; it outlives the window.
-        ExternalsContents contents(library);
-        PatEdConfig window;
-        PatEdContext ctx {vars, window, library};
-        // Form_Terminate: the database is closed once, when the window goes.
-        window.setTerminateHandler([&]() {
-            if (databaseOpen)
-                library.EndVelk();
-        });
-        window.setContentsSource(&contents);
-        // A command that a signal stopped has rolled its unit back; the
-        // window then closes.
-        window.setCommands(windowCommands(ctx, window, [&commandInterrupted]() {
-            commandInterrupted = true;
-            QCoreApplication::exit(kExitFailed);
-        }));
-        outcome = Form_Load(ctx, plan);
-        databaseOpen = outcome.databaseOpen;
-        status = outcome.exitStatus;
-        if (status == kExitOk)
-            writeRunReport(outcome.report, stdout, stderr);
-        if (outcome.showWindow && !Interruption::requested()) {
-            window.show();
-            QApplication::exec();
-        }
-    } // the window goes, and with it the database (Form_Terminate)
-    if (Interruption::requested() && status == kExitOk) {
-        tell(commandInterrupted ? QStringLiteral("interrupted: nothing was changed")
-                                : QStringLiteral("interrupted: no command was running; nothing was changed"));
-        status = kExitFailed;
+    const QString program = windowProgramPath();
+    if (program.isEmpty()) {
+        tellNotStarted(QStringLiteral("velkindex-window"), QStringLiteral("the program's own folder is not known"));
+        return kExitCannotStart;
     }
-    return status;
+#ifdef _WIN32
+    // No exec on Windows keeps the process: the window program runs as a
+    // child, and its exit status is this program's. The spawn joins the
+    // arguments with spaces; the command line is split at spaces again
+    // anyway, so only the program's own path, first, needs its quotes.
+    (void)argv;
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::wstring path = QDir::toNativeSeparators(program).toStdWString();
+    const std::wstring quotedPath = L"\"" + path + L"\"";
+    std::vector<const wchar_t*> arguments {quotedPath.c_str()};
+    for (int i = 1; wide && i < count; ++i)
+        arguments.push_back(wide[i]);
+    arguments.push_back(nullptr);
+    const intptr_t status = _wspawnv(_P_WAIT, path.c_str(), arguments.data());
+    const int error = errno;
+    LocalFree(wide);
+    if (status == -1) {
+        tellNotStarted(program, QString::fromLocal8Bit(std::strerror(error)));
+        return kExitCannotStart;
+    }
+    return static_cast<int>(status);
+#else
+    // argv[0] stays as it was given: the window program finds its own files
+    // from /proc/self/exe, and the window keeps the name it was started by.
+    const QByteArray path = QFile::encodeName(program);
+    ::execv(path.constData(), argv);
+    tellNotStarted(program, QString::fromLocal8Bit(std::strerror(errno)));
+    return kExitCannotStart;
+#endif
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    // First of all: from here on a signal only asks the run to stop.
+    // First of all: from here on a signal only asks the run to stop. The
+    // handlers go back to their defaults when the window program takes
+    // over, and it installs its own.
     Interruption::install();
     // The command line is split once; the whole run reads this plan.
     const CommandLinePlan plan = planCommandLine(argumentText(argc, argv));
-
-    // --help and --version answer at once: no database, no display.
-    if (plan.info != InfoRequest::None) {
-        const QString text = plan.info == InfoRequest::Help ? usageText() : versionText();
-        std::fputs(text.toLocal8Bit().constData(), stdout);
-        return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
-    }
-
-    // A batch action never shows a window: it starts Qt Core only, without
-    // widgets or a platform plugin, whether or not a display is there.
-    if (plan.action != BatchAction::None)
-        return runHeadless(argc, argv, plan);
-
-    if (!displayAvailable()) {
-        std::fprintf(stderr,
-                     "velkindex: no display is available for the window. Run it on a desktop, or give a batch "
-                     "action such as: velkindex DATABASE topic create NAME PREFIX DIR FILE\n");
-        return kExitCannotStart;
-    }
-    return runWithWindows(argc, argv, plan);
+    if (const std::optional<int> status = startWithoutWindow(argc, argv, plan))
+        return *status;
+    return handOverToWindow(argv);
 }

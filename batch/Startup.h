@@ -1,7 +1,7 @@
 // The start-up that every run goes through (Form_Load, the main window's
 // load): the settings, the database, the two lists, and the batch action when
-// the command line names one. The window's own start-up (app/main.cpp) and a
-// run without windows (batch/HeadlessRun.h) both call it.
+// the command line names one. The window's own start-up (app/WindowMain.cpp)
+// and a run without windows (batch/HeadlessRun.h) both call it.
 #pragma once
 
 #include "batch/CommandLine.h"

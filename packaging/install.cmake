@@ -4,8 +4,10 @@
 #   cd BUILD && cpack -G DEB          -> velkindex_<version>_<arch>.deb, installing into /usr
 #
 # What goes where under the prefix:
-#   bin/velkindex
-#   lib/velkindex/libkovadel.so         private: only velkindex loads it
+#   bin/velkindex                       Qt Core only: --help, --version, batch actions
+#   lib/velkindex/velkindex-window      private: the window, which velkindex
+#                                       replaces itself with (Qt Widgets)
+#   lib/velkindex/libkovadel.so         private: only the two programs load it
 #   share/applications/velkindex.desktop
 #   share/icons/hicolor/scalable/apps/velkindex.svg, .../{48x48,128x128,256x256}/apps/velkindex.png
 #   share/man/man1/velkindex.1.gz
@@ -14,7 +16,8 @@
 # The program loads its library with QLibrary by file name, looking beside
 # itself first (the build tree), then in lib/velkindex relative to its own
 # folder, then in the folder given at configure time; the definitions below
-# tell it those two folders.
+# tell it those two folders. It looks for its window program in the same
+# places (store/LibraryPath.cpp).
 if(NOT TARGET velkindex)
   return()
 endif()
@@ -31,6 +34,9 @@ target_compile_definitions(velk_core PRIVATE
 set(velk_packaging_dir ${CMAKE_CURRENT_LIST_DIR})
 
 install(TARGETS velkindex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET velkindex-window)
+  install(TARGETS velkindex-window RUNTIME DESTINATION ${VELK_INSTALL_LIBRARY_DIR})
+endif()
 install(TARGETS kovadel
   LIBRARY DESTINATION ${VELK_INSTALL_LIBRARY_DIR}
   PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
@@ -89,14 +95,17 @@ set(CPACK_STRIP_FILES ON)
 # Sans, for the fixed layout's captions), which no library names; libkovadel.so
 # loads libpq only when a database on a server is opened, so no library names
 # libpq5 either. The other libraries are found by dpkg-shlibdeps (package
-# dpkg-dev) when it is there.
+# dpkg-dev) when it is there. It reads every program and library of the
+# package: bin/velkindex needs Qt Core only, lib/velkindex/velkindex-window
+# brings in Qt Gui and Qt Widgets.
 find_program(VELK_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(VELK_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation2 | fonts-liberation, libpq5 (>= 14)")
 else()
   message(STATUS "dpkg-shlibdeps not found: the package's Depends are the fixed list in packaging/install.cmake")
-  # What dpkg-shlibdeps finds for a build on Debian 12, and libpq5.
+  # What dpkg-shlibdeps finds for a build on Debian 12 (libqt6gui6 and
+  # libqt6widgets6 for the window program), and libpq5.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qt6-qpa-plugins, fonts-liberation2 | fonts-liberation, libc6 (>= 2.34), libgcc-s1 (>= 3.0), libqt6core6 (>= 6.4.0), libqt6gui6 (>= 6.1.2), libqt6widgets6 (>= 6.1.2), libsqlite3-0 (>= 3.20.0), libpq5 (>= 14), libstdc++6 (>= 11)")
 endif()

@@ -210,6 +210,84 @@ TEST(BatchStart, MissingLibraryIsNamed)
     EXPECT_TRUE(r.err.contains(QStringLiteral("kovadel"))) << qPrintable(r.err);
 }
 
+// The window program started directly reads the command line itself: a batch
+// action runs there too, without a display.
+TEST_P(BatchTopicsOnEngines, TheWindowProgramStartedDirectlyRunsTheActionToo)
+{
+    const QStringList args {db, QStringLiteral("topic"), QStringLiteral("create"), QStringLiteral("ADULT"),
+                            QStringLiteral("ADU"), idx, QStringLiteral("adult.txt")};
+    const BatchResult r
+        = runVelkindex(args, headlessEnvironment(), QStringLiteral(VELKINDEX_WINDOW_EXECUTABLE));
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.out, QStringLiteral("topic create ADULT: 5 lines read, 5 topics stored, 0 lines skipped\n"));
+    StoredRows reader(db.toStdString());
+    EXPECT_EQ(reader.rows("SELECT ModuleName, DirectoryPrefix FROM modules"), std::vector<std::string> {"ADULT|ADU"});
+    EXPECT_EQ(reader.value("SELECT count(*) FROM topics"), "5");
+}
+
+// Without a batch action, once a display is there, velkindex hands over to the
+// window program beside it: the same process, the same arguments, its output
+// and exit status. A copy of velkindex in a folder of its own, beside a
+// stand-in or beside nothing, shows what it does.
+struct HandOverCase {
+    const char* name;
+    const char* standIn; // the window program's text; nullptr: none
+    QFile::Permissions permissions;
+    int exitCode;
+    const char* out; // %PID% is the process started
+    const char* err; // %DIR% is the copy's folder
+};
+
+class WindowHandOver : public ::testing::TestWithParam<HandOverCase> { };
+
+TEST_P(WindowHandOver, ReachesTheWindowProgramOrNamesIt)
+{
+    const HandOverCase& c = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Where a copy is installed on this machine, velkindex would take that one.
+    if (!c.standIn && QFileInfo::exists(QStringLiteral(VELK_INSTALLED_LIBRARY_DIR "/velkindex-window")))
+        GTEST_SKIP() << "a velkindex-window is installed in " VELK_INSTALLED_LIBRARY_DIR;
+    const QString copy = dir.filePath(QStringLiteral("velkindex"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELKINDEX_EXECUTABLE), copy));
+    QFile::setPermissions(copy, QFile::permissions(QStringLiteral(VELKINDEX_EXECUTABLE)));
+    const QString window = dir.filePath(QStringLiteral("velkindex-window"));
+    if (c.standIn) {
+        QFile file(window);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.standIn);
+        file.close();
+        ASSERT_TRUE(QFile::setPermissions(window, c.permissions));
+    }
+    QProcessEnvironment env = headlessEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const QString db = dir.filePath(QStringLiteral("x.db"));
+    const BatchResult r = runVelkindex({db, QStringLiteral("topic")}, env, copy);
+
+    EXPECT_FALSE(r.crashed);
+    EXPECT_EQ(r.exitCode, c.exitCode) << qPrintable(r.err);
+    QString out = QString::fromUtf8(c.out);
+    out.replace(QStringLiteral("%PID%"), QString::number(r.pid)).replace(QStringLiteral("%DB%"), db);
+    EXPECT_EQ(r.out, out);
+    EXPECT_EQ(r.err, QString::fromUtf8(c.err).replace(QStringLiteral("%DIR%"), dir.path()));
+    EXPECT_FALSE(QFileInfo::exists(db)) << "the launcher opened the database";
+}
+
+constexpr QFile::Permissions kRunnable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+constexpr QFile::Permissions kNotRunnable = QFile::ReadOwner | QFile::WriteOwner;
+constexpr const char* kStandIn = "#!/bin/sh\necho \"$$ $*\"\necho window >&2\nexit 7\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WindowHandOver,
+    ::testing::Values(
+        HandOverCase {"StandInRunsInPlace", kStandIn, kRunnable, 7, "%PID% %DB% topic\n", "window\n"},
+        HandOverCase {"Missing", nullptr, {}, 2, "",
+                      "velkindex: cannot start the window program %DIR%/velkindex-window: No such file or "
+                      "directory\n"},
+        HandOverCase {"NotExecutable", kStandIn, kNotRunnable, 2, "",
+                      "velkindex: cannot start the window program %DIR%/velkindex-window: Permission denied\n"}),
+    [](const ::testing::TestParamInfo<HandOverCase>& info) { return std::string(info.param.name); });
+
 VELK_ON_EVERY_ENGINE(BatchTopicsOnEngines);
 
 } // namespace

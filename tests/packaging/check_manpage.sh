@@ -45,8 +45,9 @@ fi
 grep -q "^\.TH VELKINDEX 1 [^ ]* \"velkindex $version\" " "$page" \
   || fail ".TH of $page does not name velkindex $version: $(grep '^\.TH' "$page")"
 
-# 4. The rendered text, plain and on long lines so that no form is broken.
-groff -man -Tascii -P-cbou -rLL=250n -rHY=0 "$page" 2>/dev/null | col -b | tr -s ' ' >"$tmp/page.txt"
+# 4. The rendered text, plain and on long lines so that no form is broken, its
+# spaces kept as spaces (col -b alone puts tabs in place of runs of them).
+groff -man -Tascii -P-cbou -rLL=250n -rHY=0 "$page" 2>/dev/null | col -bx | tr -s ' ' >"$tmp/page.txt"
 lower() { tr '[:upper:]' '[:lower:]'; }
 lower <"$tmp/page.txt" >"$tmp/page.lower"
 

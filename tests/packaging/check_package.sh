@@ -3,8 +3,12 @@
 # fresh root and run from there:
 #   - control fields: name, version, architecture, maintainer, Depends;
 #   - neither the program nor its library needs libpq to start;
-#   - contents: only the program, its private library, the desktop entry,
-#     icons, manual page and documentation, all under /usr;
+#   - contents: only the program, its window program and private library,
+#     the desktop entry, icons, manual page and documentation, all under /usr;
+#   - the unpacked program needs neither Qt Gui nor Qt Widgets; the window
+#     program does, and answers --version; without a batch action the program
+#     hands over to the window program in lib/velkindex, and names it when it
+#     is missing (status 2);
 #   - the unpacked program runs a batch "topic create" on the installed
 #     example, loading the unpacked library (not the build tree's), and the
 #     rows are read back with the sqlite3 shell;
@@ -68,12 +72,14 @@ dpkg-deb -c "$deb" >"$tmp/listing"
 awk '{print $6}' "$tmp/listing" | grep -v '/$' | sed 's|^\./||' >"$tmp/files"
 while IFS= read -r path; do
   case $path in
-    usr/bin/velkindex | usr/lib/velkindex/libkovadel.so | usr/share/applications/velkindex.desktop \
+    usr/bin/velkindex | usr/lib/velkindex/velkindex-window | usr/lib/velkindex/libkovadel.so \
+      | usr/share/applications/velkindex.desktop \
       | usr/share/icons/hicolor/*/apps/velkindex.* | usr/share/man/man1/velkindex.1.gz | usr/share/doc/velkindex/*) ;;
     *) fail "unexpected file in the package: /$path" ;;
   esac
 done <"$tmp/files"
-for path in usr/bin/velkindex usr/lib/velkindex/libkovadel.so usr/share/applications/velkindex.desktop \
+for path in usr/bin/velkindex usr/lib/velkindex/velkindex-window usr/lib/velkindex/libkovadel.so \
+  usr/share/applications/velkindex.desktop \
   usr/share/icons/hicolor/scalable/apps/velkindex.svg usr/share/icons/hicolor/48x48/apps/velkindex.png \
   usr/share/icons/hicolor/128x128/apps/velkindex.png usr/share/icons/hicolor/256x256/apps/velkindex.png \
   usr/share/man/man1/velkindex.1.gz usr/share/doc/velkindex/README.md \
@@ -82,12 +88,20 @@ for path in usr/bin/velkindex usr/lib/velkindex/libkovadel.so usr/share/applicat
 done
 grep -q '^-rwxr-xr-x root/root .* \./usr/bin/velkindex$' "$tmp/listing" \
   || fail "/usr/bin/velkindex is not an executable owned by root"
+grep -q '^-rwxr-xr-x root/root .* \./usr/lib/velkindex/velkindex-window$' "$tmp/listing" \
+  || fail "/usr/lib/velkindex/velkindex-window is not an executable owned by root"
 
 # 4. Unpack into a fresh root.
 root=$tmp/root
 dpkg-deb -x "$deb" "$root"
 program=$root/usr/bin/velkindex
 library=$root/usr/lib/velkindex/libkovadel.so
+window=$root/usr/lib/velkindex/velkindex-window
+needed() { readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p'; }
+if needed "$program" | grep -E '^libQt6(Gui|Widgets)\.'; then
+  fail "the packaged velkindex links Qt Gui or Qt Widgets"
+fi
+needed "$window" | grep -q '^libQt6Widgets\.' || fail "the packaged velkindex-window does not link Qt Widgets"
 if readelf -d "$program" | grep -E 'RPATH|RUNPATH' | grep -qF -- "$build"; then
   fail "the packaged program still searches the build folder: $(readelf -d "$program" | grep -E 'RPATH|RUNPATH')"
 fi
@@ -113,6 +127,34 @@ cd "$work"
 
 out=$(run "$program" --version) || fail "the installed velkindex --version failed"
 [ "$out" = "velkindex $version" ] || fail "the installed velkindex --version says '$out'"
+
+out=$(run "$window" --version) || fail "the installed velkindex-window --version failed"
+[ "$out" = "velkindex $version" ] || fail "the installed velkindex-window --version says '$out'"
+
+# Without a batch action the program becomes the window program of
+# lib/velkindex: a stand-in there shows that it was reached, by the same
+# process, with the same arguments and its exit status passed on.
+# (The missing case is skipped where a copy is installed on this machine.)
+mv "$window" "$work/velkindex-window.away"
+if [ -e "$installed_library_dir/velkindex-window" ]; then
+  echo "note: $installed_library_dir/velkindex-window exists on this machine; the missing-window run is skipped" >&2
+else
+  status=0
+  run QT_QPA_PLATFORM=offscreen "$program" "$work/none.db" >"$work/out0" 2>"$work/err0" || status=$?
+  [ "$status" -eq 2 ] || fail "without its window program the program ended with $status, not 2"
+  [ "$(cat "$work/err0")" = "velkindex: cannot start the window program $window: No such file or directory" ] \
+    || fail "without its window program the program said: $(cat "$work/err0")"
+fi
+printf '#!/bin/sh\necho "$$ $*"\nexit 5\n' >"$window"
+chmod 755 "$window"
+status=0
+run QT_QPA_PLATFORM=offscreen sh -c 'echo $$; exec "$@"' sh "$program" "$work/none.db" two >"$work/out0" || status=$?
+[ "$status" -eq 5 ] || fail "the window program's status 5 came back as $status"
+pid=$(sed -n 1p "$work/out0")
+[ "$(sed -n 2p "$work/out0")" = "$pid $work/none.db two" ] \
+  || fail "the window program was not run in place with the arguments: $(cat "$work/out0")"
+mv "$work/velkindex-window.away" "$window"
+[ ! -e "$work/none.db" ] || fail "the hand-over opened the database"
 
 # 5. A batch topic create from the installed example, watching which library
 # the dynamic loader brings in.

@@ -89,7 +89,8 @@ class InfoRunTest : public ::testing::TestWithParam<ProgramCase> { };
 
 // The program prints the text on stdout and ends with 0, creates no file
 // (the token is not taken for a database), and never touches a display:
-// one that names an X server nobody runs must not matter.
+// one that names an X server nobody runs must not matter. The window program
+// started directly answers as velkindex does.
 TEST_P(InfoRunTest, AnswersWithoutDatabaseOrDisplay)
 {
     const ProgramCase& c = GetParam();
@@ -103,12 +104,17 @@ TEST_P(InfoRunTest, AnswersWithoutDatabaseOrDisplay)
         deadDisplay.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         return QList<QProcessEnvironment> {noDisplay, deadDisplay};
     }();
-    for (const QProcessEnvironment& env : environments) {
+    QList<std::pair<QString, QProcessEnvironment>> runs;
+    for (const char* program : {VELKINDEX_EXECUTABLE, VELKINDEX_WINDOW_EXECUTABLE})
+        for (const QProcessEnvironment& env : environments)
+            runs.append({QString::fromUtf8(program), env});
+    for (const auto& [program, env] : runs) {
+        SCOPED_TRACE(program.toStdString());
         QProcess process;
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(work.path());
         process.setStandardInputFile(QProcess::nullDevice());
-        process.start(QStringLiteral(VELKINDEX_EXECUTABLE), c.args);
+        process.start(program, c.args);
         ASSERT_TRUE(process.waitForStarted(10000)) << qPrintable(process.errorString());
         ASSERT_TRUE(process.waitForFinished(60000));
         const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());

@@ -8,6 +8,7 @@
 struct BatchResult {
     int exitCode = -1;
     bool crashed = false;
+    qint64 pid = 0; // the process started
     QString out;
     QString err;
 };
@@ -33,6 +34,7 @@ inline BatchResult runVelkindex(const QStringList& args, const QProcessEnvironme
         result.err = process.errorString();
         return result;
     }
+    result.pid = process.processId();
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished();
