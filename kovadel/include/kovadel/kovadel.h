@@ -139,6 +139,15 @@ KOVADEL_API int32_t SearchCodes(SAFEARRAY** list, const char* pattern, int32_t l
  * until the outermost unit has been ended. Outside a unit each operation is
  * atomic on its own.
  *
+ * Inside a unit, InsertTopic, InsertCode and SetCode may leave their rows
+ * waiting, to be written many to a statement: when enough have gathered,
+ * before any other operation, and at the commit. Every operation sees them as
+ * if each had been written at once, in the order of the calls (SetTopic marks
+ * a waiting topic too). A row that the database itself refuses (a trigger or
+ * constraint of its own) is reported by the call that writes its batch, at
+ * the latest CommitUnit, with the row named in the reason; the unit then
+ * keeps none of its work and can only be rolled back.
+ *
  * Damaged files. Every page that an operation reads or writes is checked by
  * SQLite as it is loaded (its header, cell pointers, cells and free space);
  * and once per connection, as the first unit begins (or before a first write
