@@ -276,6 +276,26 @@ QString composeStoredDocument(const QString& directoryPrefix, const QString& doc
     return stored;
 }
 
+namespace {
+
+// Appends the decimal digits of `value`, as QString::number gives them,
+// without a string of its own.
+void appendNumber(QString& text, int64_t value)
+{
+    char16_t digits[24];
+    size_t n = 0;
+    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    do {
+        digits[sizeof digits / sizeof digits[0] - 1 - n++] = static_cast<char16_t>(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0)
+        digits[sizeof digits / sizeof digits[0] - 1 - n++] = u'-';
+    text.append(QStringView(digits + (sizeof digits / sizeof digits[0] - n), static_cast<qsizetype>(n)));
+}
+
+} // namespace
+
 void writeTopicInsertStatement(QString& sql, int32_t moduleNo, int32_t parentId, int16_t hasChild,
                                const QString& storedDocument, const QString& description)
 {
@@ -285,17 +305,20 @@ void writeTopicInsertStatement(QString& sql, int32_t moduleNo, int32_t parentId,
     sql.truncate(0);
     sql.reserve(head.size() + 40 + 2 * storedDocument.size() + description.size());
     sql += head;
-    sql += QString::number(moduleNo);
+    appendNumber(sql, moduleNo);
     sql += QLatin1String(", ");
-    sql += QString::number(parentId);
+    appendNumber(sql, parentId);
     sql += QLatin1String(", ");
-    sql += QString::number(hasChild);
+    appendNumber(sql, hasChild);
     sql += QLatin1String(",'");
-    for (const QChar c : storedDocument) {
-        sql += c;
-        if (c == u'\'')
-            sql += c;
+    // Apostrophes doubled; the text between them goes whole.
+    QStringView rest = storedDocument;
+    for (qsizetype quote = rest.indexOf(u'\''); quote >= 0; quote = rest.indexOf(u'\'')) {
+        sql += rest.left(quote + 1);
+        sql += u'\'';
+        rest = rest.sliced(quote + 1);
     }
+    sql += rest;
     sql += QLatin1String("','");
     sql += description;
     sql += QLatin1String(" ')");

@@ -144,12 +144,15 @@ Status SqliteEngine::openOnce(
     // (WAL keeps them atomic); units raise this to FULL for their commit.
     if (Status st = m_db.exec("PRAGMA synchronous = NORMAL"); !st)
         return cannotOpen(st.reason());
+    // A page cache of 8 MiB: a load appends at the end of its tables and
+    // indexes, so a larger one saves it nothing, and a batch run's memory
+    // stays small whatever the size of its file.
     // A checkpoint syncs the file; every 10,000 pages (about 40 MB of log)
     // rather than every 1,000 keeps single operations from paying for one
     // every few hundred calls. The log is cut back to 64 MB after a
     // checkpoint that empties it.
     const char* const tuning[]
-        = { "PRAGMA cache_size = -16384", "PRAGMA wal_autocheckpoint = 10000", "PRAGMA journal_size_limit = 67108864",
+        = { "PRAGMA cache_size = -8192", "PRAGMA wal_autocheckpoint = 10000", "PRAGMA journal_size_limit = 67108864",
               // Every page read is checked for cells that run off it, so a
               // damaged page fails the statement that meets it.
               "PRAGMA cell_size_check = ON" };

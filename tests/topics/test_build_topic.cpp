@@ -323,12 +323,36 @@ TEST(ComposeStoredDocument, NamesFromDirectoryForm)
 
 TEST(TopicInsertStatement, ExactText)
 {
-    EXPECT_EQ(topicInsertStatement(7, 100, 0, QStringLiteral("ADU_asthma_pdf.htm"), QStringLiteral("Asthma")),
-              QStringLiteral("Insert into topics (ModuleID, ParentID, HasChild, PatEdDocument, "
-                             "Description)Values(7, 100, 0,'ADU_asthma_pdf.htm','Asthma ')"));
-    EXPECT_EQ(topicInsertStatement(-5, 0, 0, QString(), QString()),
-              QStringLiteral("Insert into topics (ModuleID, ParentID, HasChild, PatEdDocument, "
-                             "Description)Values(-5, 0, 0,'',' ')"));
+    const QString head = QStringLiteral("Insert into topics (ModuleID, ParentID, HasChild, PatEdDocument, "
+                                        "Description)Values(");
+    struct Case {
+        int32_t module, parent;
+        int16_t hasChild;
+        const char* document;
+        const char* description;
+        const char* values;
+    };
+    const Case cases[] = {
+        {7, 100, 0, "ADU_asthma_pdf.htm", "Asthma", "7, 100, 0,'ADU_asthma_pdf.htm','Asthma ')"},
+        {-5, 0, 0, "", "", "-5, 0, 0,'',' ')"},
+        {2147483647, -2147483647 - 1, 1, "x.htm", "d", "2147483647, -2147483648, 1,'x.htm','d ')"},
+        // The document's apostrophes are doubled, wherever they are; the
+        // description comes with its own doubled already.
+        {1, 2, 1, "'A_O'Neil's_'.htm'", "O''Neil", "1, 2, 1,'''A_O''Neil''s_''.htm''','O''Neil ')"},
+        {10, 9, 0, "''", "", "10, 9, 0,'''''',' ')"},
+    };
+    // One buffer for all of them, as a build keeps it: a longer statement
+    // before a shorter one leaves nothing behind.
+    QString kept;
+    for (const Case& c : cases) {
+        const QString expected = head + QString::fromUtf8(c.values);
+        EXPECT_EQ(topicInsertStatement(c.module, c.parent, c.hasChild, QString::fromUtf8(c.document),
+                                       QString::fromUtf8(c.description)),
+                  expected);
+        writeTopicInsertStatement(kept, c.module, c.parent, c.hasChild, QString::fromUtf8(c.document),
+                                  QString::fromUtf8(c.description));
+        EXPECT_EQ(kept, expected);
+    }
 }
 
 } // namespace
