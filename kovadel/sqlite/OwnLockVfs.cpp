@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <fcntl.h>
 
 #if defined(__linux__) && defined(F_OFD_SETLK)
@@ -170,14 +171,26 @@ namespace {
         o->real = reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(file) + realOffset());
         o->real->pMethods = nullptr;
         o->path = name;
-        int rc = real->xOpen(real, name, o->real, flags, outFlags);
-        if (rc == SQLITE_OK) {
-            const bool readOnly = (flags & SQLITE_OPEN_READONLY) != 0;
+        const bool readOnly = (flags & SQLITE_OPEN_READONLY) != 0;
+        int rc = SQLITE_OK;
+        for (int attempt = 0;; ++attempt) {
+            rc = real->xOpen(real, name, o->real, flags, outFlags);
+            if (rc != SQLITE_OK)
+                break;
             o->lockFd = ::open(name, (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
             if (o->lockFd < 0 && !readOnly)
                 o->lockFd = ::open(name, O_RDONLY | O_CLOEXEC);
-            if (o->lockFd < 0)
-                rc = SQLITE_CANTOPEN;
+            if (o->lockFd >= 0)
+                break;
+            // Gone between the two opens: another run removed the new file
+            // that it had made and stored nothing in. The path is opened
+            // anew, as if this run had come after; a few times at most.
+            const bool vanished = errno == ENOENT;
+            o->real->pMethods->xClose(o->real);
+            o->real->pMethods = nullptr;
+            rc = SQLITE_CANTOPEN;
+            if (!vanished || attempt == 4)
+                break;
         }
         if (rc != SQLITE_OK) {
             if (o->real->pMethods)
