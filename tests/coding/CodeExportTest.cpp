@@ -174,14 +174,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, DescriptionLines,
 
 namespace {
 
-std::string fileBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll().toStdString();
-}
-
 // The codes of one system, paged through SearchCodes, against the recording
 // library: pages of kCodesPerPage, each continuing after the last code of the one
 // before, no unit of work, and the file the loader would read.

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <string>
+
 // Writes `bytes` to `path` as they are (no line-end translation).
 inline bool writeBytes(const QString& path, const QByteArray& bytes)
 {
@@ -18,6 +20,15 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     return file.write(bytes) == bytes.size();
+}
+
+// The bytes of the file at `path` as they are; "<missing>" when it cannot be read.
+inline std::string fileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll().toStdString();
 }
 
 // A text field as the library receives it: the text, then blanks up to N.

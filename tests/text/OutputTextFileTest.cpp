@@ -3,6 +3,7 @@
 
 #include "text/OutputTextFile.h"
 
+#include "support/HandlerHarness.h"
 #include "support/PrintQString.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +15,6 @@
 #include <string>
 
 namespace {
-
-std::string bytesOf(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll().toStdString();
-}
 
 void put(const QString& path, const std::string& bytes)
 {
@@ -48,10 +41,10 @@ TEST(OutputTextFile, WritesCodePageBytesWithCrLf)
     EXPECT_TRUE(out.writeLine(QString()));
     EXPECT_TRUE(out.writeLine(QStringLiteral("  Children's Health~kids.pdf~")));
     EXPECT_EQ(out.linesWritten(), 3);
-    EXPECT_EQ(bytesOf(path), "<missing>") << "nothing is in place before the commit";
+    EXPECT_EQ(fileBytes(path), "<missing>") << "nothing is in place before the commit";
     QString error;
     ASSERT_TRUE(out.commit(&error)) << qPrintable(error);
-    EXPECT_EQ(bytesOf(path), "Caf\xE9 \x80 5\r\n\r\n  Children's Health~kids.pdf~\r\n");
+    EXPECT_EQ(fileBytes(path), "Caf\xE9 \x80 5\r\n\r\n  Children's Health~kids.pdf~\r\n");
     EXPECT_TRUE(leftovers(dir, QStringLiteral("out.txt")).isEmpty());
 }
 
@@ -62,7 +55,7 @@ TEST(OutputTextFile, NoLinesGiveAnEmptyFile)
     OutputTextFile out;
     ASSERT_TRUE(out.open(path));
     ASSERT_TRUE(out.commit());
-    EXPECT_EQ(bytesOf(path), "");
+    EXPECT_EQ(fileBytes(path), "");
 }
 
 TEST(OutputTextFile, ManyLinesArriveWholeAcrossBufferPieces)
@@ -78,7 +71,7 @@ TEST(OutputTextFile, ManyLinesArriveWholeAcrossBufferPieces)
         expected += line.toStdString() + "\r\n";
     }
     ASSERT_TRUE(out.commit());
-    EXPECT_EQ(bytesOf(path), expected);
+    EXPECT_EQ(fileBytes(path), expected);
 }
 
 TEST(OutputTextFile, ReplacesAnExistingFileWholeAndKeepsItsMode)
@@ -90,9 +83,9 @@ TEST(OutputTextFile, ReplacesAnExistingFileWholeAndKeepsItsMode)
     OutputTextFile out;
     ASSERT_TRUE(out.open(path));
     out.writeLine(QStringLiteral("new"));
-    EXPECT_EQ(bytesOf(path), "old content\r\n") << "the old file stays until the commit";
+    EXPECT_EQ(fileBytes(path), "old content\r\n") << "the old file stays until the commit";
     ASSERT_TRUE(out.commit());
-    EXPECT_EQ(bytesOf(path), "new\r\n");
+    EXPECT_EQ(fileBytes(path), "new\r\n");
     EXPECT_EQ(QFile::permissions(path) & (QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther),
         QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
 }
@@ -108,7 +101,7 @@ TEST(OutputTextFile, AFileNotCommittedLeavesTheOldOneAndNoTemporary)
         out.writeLine(QStringLiteral("half"));
         EXPECT_EQ(leftovers(dir, QStringLiteral("keep.txt")).size(), 1) << "the temporary file is beside it";
     } // dropped without a commit
-    EXPECT_EQ(bytesOf(path), "keep me\r\n");
+    EXPECT_EQ(fileBytes(path), "keep me\r\n");
     EXPECT_TRUE(leftovers(dir, QStringLiteral("keep.txt")).isEmpty());
 
     OutputTextFile out;
@@ -116,7 +109,7 @@ TEST(OutputTextFile, AFileNotCommittedLeavesTheOldOneAndNoTemporary)
     out.writeLine(QStringLiteral("half"));
     out.discard();
     EXPECT_FALSE(out.commit());
-    EXPECT_EQ(bytesOf(path), "keep me\r\n");
+    EXPECT_EQ(fileBytes(path), "keep me\r\n");
     EXPECT_TRUE(leftovers(dir, QStringLiteral("keep.txt")).isEmpty());
 }
 
@@ -166,7 +159,7 @@ TEST(OutputTextFile, AFileThatWouldReadBackAsUtf8IsRefused)
         path
             + QStringLiteral(" could not be written: its bytes in the code page WINDOWS-1252 would be "
                              "read back as UTF-8"));
-    EXPECT_EQ(bytesOf(path), "before\r\n");
+    EXPECT_EQ(fileBytes(path), "before\r\n");
 
     // One byte that is no UTF-8 anywhere in the file makes it ANSI again.
     OutputTextFile mixed;
@@ -174,7 +167,7 @@ TEST(OutputTextFile, AFileThatWouldReadBackAsUtf8IsRefused)
     mixed.writeLine(QString::fromUtf16(u"Caf\u00C3\u00A9"));
     mixed.writeLine(QString::fromUtf16(u"Caf\u00E9"));
     ASSERT_TRUE(mixed.commit(&error)) << qPrintable(error);
-    EXPECT_EQ(bytesOf(path), "Caf\xC3\xA9\r\nCaf\xE9\r\n");
+    EXPECT_EQ(fileBytes(path), "Caf\xC3\xA9\r\nCaf\xE9\r\n");
 }
 
 struct MissingCase {

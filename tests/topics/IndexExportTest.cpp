@@ -3,6 +3,7 @@
 #include "topics/IndexExport.h"
 
 #include "TopicTestSupport.h"
+#include "support/HandlerHarness.h"
 #include "support/PrintQString.h"
 #include "text/IndexLine.h"
 #include "topics/IndexBuild.h"
@@ -223,14 +224,6 @@ TEST(IndexOutline, LinesReadBackIntoTheSameTree)
 } // namespace
 
 namespace {
-
-std::string fileBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll().toStdString();
-}
 
 // The whole export against the recording library: the module by its name,
 // its topics in one list, no unit of work, and the file in the code page.
