@@ -1,18 +1,12 @@
 #include "coding/CodeExport.h"
 
+#include "text/IndexLine.h"
 #include "text/OutputTextFile.h"
 
 #include <functional>
 #include <vector>
 
 namespace {
-
-QString trimmedRight(QString text)
-{
-    while (text.endsWith(u' '))
-        text.chop(1);
-    return text;
-}
 
 bool hasLineBreak(const QString& text) { return text.contains(u'\r') || text.contains(u'\n'); }
 
@@ -82,7 +76,7 @@ bool CodeLines::add(const CodeRecord& code, QString& finished, bool& hasFinished
 {
     hasFinished = false;
     problem.clear();
-    const QString text = trimmedRight(code.Code.text());
+    const QString text = trimSpacesRight(code.Code.text()).toString();
     const QString document = code.PatEdDocument.trimmed();
     const bool startsLine = m_line.isEmpty() || document != m_document;
     m_problemLine = m_started + (startsLine ? 1 : 0);
@@ -137,7 +131,7 @@ bool descriptionLineFor(
     problem.clear();
     const bool icd = layout == DescriptionLayout::ICD;
     const int width = icd ? 6 : 5;
-    const QString text = trimmedRight(code);
+    const QString text = trimSpacesRight(code).toString();
     if (text.size() > width) {
         problem = QStringLiteral("the code \"%1\" cannot be written: a description line holds codes of %2 "
                                  "characters at most")
@@ -145,7 +139,7 @@ bool descriptionLineFor(
                       .arg(width);
         return false;
     }
-    const QString said = trimmedRight(description);
+    const QString said = trimSpacesRight(description).toString();
     if (hasLineBreak(text) || hasLineBreak(said)) {
         problem = QStringLiteral("the code \"%1\" cannot be written: its description holds a line break").arg(text);
         return false;
@@ -221,12 +215,12 @@ QString exportCodeDescriptions(PatEdContext& ctx, const QString& name, const QSt
     bool any = false;
     bool writeFailed = false;
     const QString stop = eachCode(ctx, name, systemId, [&](const CodeRecord& code) {
-        const QString text = trimmedRight(code.Code.text());
+        const QString text = trimSpacesRight(code.Code.text()).toString();
         if (any && text == previous)
             return QString();
         any = true;
         previous = text;
-        const QString description = trimmedRight(code.Description.text());
+        const QString description = trimSpacesRight(code.Description.text()).toString();
         if (description.isEmpty())
             return QString(); // nothing to describe
         QString line;

@@ -27,11 +27,19 @@ static_assert(Externals::kStartFailed == KOVADEL_START_FAILED && Externals::kSta
 
 namespace {
 
-// Text argument: NUL-terminated ANSI text (std::string keeps the terminator).
+// Text argument: NUL-terminated ANSI text (std::string keeps the terminator),
+// written over `out` (its room is kept).
+void toAnsi(const QString& text, std::string& out)
+{
+    out.resize(static_cast<size_t>(text.size()));
+    encoding::utf16ToAnsi(reinterpret_cast<const char16_t*>(text.utf16()), out.size(), out.data());
+}
+
 std::string toAnsi(const QString& text)
 {
-    return encoding::utf16ToAnsi(
-        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())));
+    std::string out;
+    toAnsi(text, out);
+    return out;
 }
 
 QString fromAnsi(const char* bytes, size_t size)
@@ -259,10 +267,8 @@ int32_t KovadelLibrary::ExecuteQuery(const QString& sql, CallStatus& status)
     const auto function = d->bind(d->executeQuery, "ExecuteQuery");
     d->enter();
     // One buffer for every statement: a load sends one per topic.
-    std::string& ansiSql = d->ansiSql;
-    ansiSql.resize(static_cast<size_t>(sql.size()));
-    encoding::utf16ToAnsi(reinterpret_cast<const char16_t*>(sql.utf16()), ansiSql.size(), ansiSql.data());
-    return callWithStatus(d->statusForm, function, status, ansiSql.c_str());
+    toAnsi(sql, d->ansiSql);
+    return callWithStatus(d->statusForm, function, status, d->ansiSql.c_str());
 }
 
 int32_t KovadelLibrary::GetModules(std::vector<ModuleRecord>& list, CallStatus& status)

@@ -2,9 +2,6 @@
 
 #include <limits>
 
-namespace {
-
-// Trimming removes the space character only; tabs are ordinary text.
 QStringView trimSpacesRight(QStringView text)
 {
     while (!text.isEmpty() && text.back() == u' ')
@@ -18,8 +15,6 @@ QStringView trimSpaces(QStringView text)
         text = text.sliced(1);
     return trimSpacesRight(text);
 }
-
-} // namespace
 
 int32_t ReadNextLine(TextFile& file, QString& Description, QString& PatEdDocument)
 {

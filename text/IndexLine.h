@@ -17,6 +17,11 @@ int32_t ReadNextLine(TextFile& file, QString& Description, QString& PatEdDocumen
 // The same split applied to one line already read.
 int32_t splitIndexLine(const QString& line, QString& Description, QString& PatEdDocument);
 
+// The text without the space characters at its end, or at both ends.
+// Only the space is trimmed; tabs are ordinary text.
+QStringView trimSpacesRight(QStringView text);
+QStringView trimSpaces(QStringView text);
+
 // "name.ext" -> "ext\name.htm" (the extension becomes a directory): the
 // derivation shared by index lines and code files.
 QString documentDirectoryForm(QStringView field);

@@ -239,23 +239,9 @@ QString IndexBuild::pastTheLimit(int64_t last) const
         .arg(kLargestTopicId);
 }
 
-namespace {
-
-// The text without the spaces at either end (tabs are ordinary text).
-QStringView withoutSpaces(QStringView t)
-{
-    while (!t.isEmpty() && t.front() == u' ')
-        t = t.sliced(1);
-    while (!t.isEmpty() && t.back() == u' ')
-        t.chop(1);
-    return t;
-}
-
-} // namespace
-
 QString composeStoredDocument(const QString& directoryPrefix, const QString& document)
 {
-    const QStringView t = withoutSpaces(document);
+    const QStringView t = trimSpaces(document);
     if (t.isEmpty())
         return QString();
 
@@ -265,7 +251,7 @@ QString composeStoredDocument(const QString& directoryPrefix, const QString& doc
     if (dotPos <= namePos)
         return QString();
 
-    const QStringView prefix = withoutSpaces(directoryPrefix);
+    const QStringView prefix = trimSpaces(directoryPrefix);
     // Without a backslash there is no directory part.
     const QStringView directory = namePos >= 2 ? t.left(namePos - 2) : QStringView();
     const QStringView name = t.mid(namePos - 1, dotPos - namePos);
