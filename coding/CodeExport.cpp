@@ -156,42 +156,65 @@ bool descriptionLineFor(
     return true;
 }
 
-QString exportCodes(PatEdContext& ctx, const QString& name, const QString& path, ExportCounts& counts)
+namespace {
+
+// The export file of coding system `name` at `path`: `write(code)` writes
+// into `out` what each code gives, in code order, and says why the export
+// stops (empty to go on); `finish()` writes what is left. A line that cannot
+// be written stops it too, and the commit says why. The file is replaced
+// only when all of it was written.
+QString exportSystem(PatEdContext& ctx, const QString& name, const QString& path, OutputTextFile& out,
+    const std::function<QString(const CodeRecord&)>& write, const std::function<void()>& finish)
 {
-    counts = ExportCounts();
     int32_t systemId = 0;
     if (QString failure = findSystem(ctx, name, systemId); !failure.isEmpty())
         return failure;
-    OutputTextFile out;
     QString error;
     if (!out.open(path, &error))
         return error + QStringLiteral(". Nothing was written.");
-
-    CodeLines lines;
-    int64_t codes = 0;
-    bool writeFailed = false;
     const QString stop = eachCode(ctx, name, systemId, [&](const CodeRecord& code) {
-        QString finished;
-        bool hasFinished = false;
-        QString problem;
-        if (!lines.add(code, finished, hasFinished, problem))
-            return QStringLiteral("%1: line %2: %3. Nothing was written.")
-                .arg(path)
-                .arg(lines.problemLine())
-                .arg(problem);
-        ++codes;
-        if (hasFinished && !out.writeLine(finished)) {
-            writeFailed = true; // commit() says why
-            return QStringLiteral("write failed");
-        }
-        return QString();
+        const QString why = write(code);
+        return why.isEmpty() && out.failed() ? QStringLiteral("write failed") : why;
     });
-    if (!stop.isEmpty() && !writeFailed)
+    if (!stop.isEmpty() && !out.failed())
         return stop;
-    if (QString last; !writeFailed && lines.finish(last))
-        out.writeLine(last);
+    if (!out.failed())
+        finish();
     if (!out.commit(&error))
         return error + QStringLiteral(". Nothing was written.");
+    return QString();
+}
+
+} // namespace
+
+QString exportCodes(PatEdContext& ctx, const QString& name, const QString& path, ExportCounts& counts)
+{
+    counts = ExportCounts();
+    OutputTextFile out;
+    CodeLines lines;
+    int64_t codes = 0;
+    const QString failure = exportSystem(
+        ctx, name, path, out,
+        [&](const CodeRecord& code) {
+            QString finished;
+            bool hasFinished = false;
+            QString problem;
+            if (!lines.add(code, finished, hasFinished, problem))
+                return QStringLiteral("%1: line %2: %3. Nothing was written.")
+                    .arg(path)
+                    .arg(lines.problemLine())
+                    .arg(problem);
+            ++codes;
+            if (hasFinished)
+                out.writeLine(finished);
+            return QString();
+        },
+        [&]() {
+            if (QString last; lines.finish(last))
+                out.writeLine(last);
+        });
+    if (!failure.isEmpty())
+        return failure;
     counts.recordsWritten = codes;
     counts.linesWritten = out.linesWritten();
     return QString();
@@ -200,46 +223,36 @@ QString exportCodes(PatEdContext& ctx, const QString& name, const QString& path,
 QString exportCodeDescriptions(PatEdContext& ctx, const QString& name, const QString& path, ExportCounts& counts)
 {
     counts = ExportCounts();
-    int32_t systemId = 0;
-    if (QString failure = findSystem(ctx, name, systemId); !failure.isEmpty())
-        return failure;
     OutputTextFile out;
-    QString error;
-    if (!out.open(path, &error))
-        return error + QStringLiteral(". Nothing was written.");
-
     const DescriptionLayout layout = descriptionLayoutFor(name);
     // A code stored for several documents is described once: a description
     // load gives every code of that name the text.
     QString previous;
     bool any = false;
-    bool writeFailed = false;
-    const QString stop = eachCode(ctx, name, systemId, [&](const CodeRecord& code) {
-        const QString text = trimSpacesRight(code.Code.text()).toString();
-        if (any && text == previous)
+    const QString failure = exportSystem(
+        ctx, name, path, out,
+        [&](const CodeRecord& code) {
+            const QString text = trimSpacesRight(code.Code.text()).toString();
+            if (any && text == previous)
+                return QString();
+            any = true;
+            previous = text;
+            const QString description = trimSpacesRight(code.Description.text()).toString();
+            if (description.isEmpty())
+                return QString(); // nothing to describe
+            QString line;
+            QString problem;
+            if (!descriptionLineFor(layout, text, description, line, problem))
+                return QStringLiteral("%1: line %2: %3. Nothing was written.")
+                    .arg(path)
+                    .arg(out.linesWritten() + 1)
+                    .arg(problem);
+            out.writeLine(line);
             return QString();
-        any = true;
-        previous = text;
-        const QString description = trimSpacesRight(code.Description.text()).toString();
-        if (description.isEmpty())
-            return QString(); // nothing to describe
-        QString line;
-        QString problem;
-        if (!descriptionLineFor(layout, text, description, line, problem))
-            return QStringLiteral("%1: line %2: %3. Nothing was written.")
-                .arg(path)
-                .arg(out.linesWritten() + 1)
-                .arg(problem);
-        if (!out.writeLine(line)) {
-            writeFailed = true;
-            return QStringLiteral("write failed"); // commit() says why
-        }
-        return QString();
-    });
-    if (!stop.isEmpty() && !writeFailed)
-        return stop;
-    if (!out.commit(&error))
-        return error + QStringLiteral(". Nothing was written.");
+        },
+        []() {});
+    if (!failure.isEmpty())
+        return failure;
     counts.recordsWritten = out.linesWritten();
     counts.linesWritten = out.linesWritten();
     return QString();

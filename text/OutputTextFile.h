@@ -52,6 +52,8 @@ public:
     void discard();
 
     int64_t linesWritten() const { return m_lines; }
+    // Whether a write has failed (commit() then says why).
+    bool failed() const { return !m_error.isEmpty(); }
     const QString& path() const { return m_path; }
 
 private:
