@@ -35,7 +35,6 @@ void SqliteEngine::close() noexcept
     m_pendingTopics.reset();
     m_pendingCodes.reset();
     m_pendingDescriptions.reset();
-    m_firstPendingTopic = 0;
     m_unit.abandon();
     m_statements.clear();
     m_db.close();
@@ -90,8 +89,7 @@ Status SqliteEngine::settle()
         return st;
     }
     if (!m_pendingTopics.empty()) {
-        const int64_t last = m_firstPendingTopic + static_cast<int64_t>(m_pendingTopics.size()) - 1;
-        m_firstPendingTopic = 0;
+        const int64_t last = m_unit.nextTopicId - 1; // the number of the last waiting topic
         if (Status st = m_pendingTopics.send(m_db.handle(), m_statements.insertTopic, describeTopic); !st)
             return batchFailed(st);
         // The numbers were counted as the topics were given (the program
@@ -116,7 +114,6 @@ void SqliteEngine::discardPending()
     m_pendingTopics.discard();
     m_pendingCodes.discard();
     m_pendingDescriptions.discard();
-    m_firstPendingTopic = 0;
 }
 
 Status SqliteEngine::batchFailed(Status failure)

@@ -97,7 +97,8 @@ private:
     Status roomForTopic();
     void topicInserted(const Status& insert);
     // Stores one topic with the prepared insert (the identifiers checked);
-    // within a unit it waits in its batch.
+    // within a unit it waits in its batch, and the waiting topics are the
+    // ones numbered just below the unit's next topic number.
     Status storeTopic(int64_t moduleId, int64_t parentId, int64_t hasChild, const std::string& patEdDocument,
         const std::string& description);
 
@@ -165,8 +166,6 @@ private:
         ") AS v WHERE trim(codes.Code) = v.column1 AND (v.column3 = 0 OR codes.CodingSystemID = v.column3)" };
     // The values of the program's topic insert, their room kept.
     TopicInsertValues m_topicInsert;
-    // The number of the first waiting topic; the others follow it in order.
-    int64_t m_firstPendingTopic = 0;
 };
 
 } // namespace kovadel

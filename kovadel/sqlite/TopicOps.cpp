@@ -21,8 +21,6 @@ Status SqliteEngine::storeTopic(int64_t moduleId, int64_t parentId, int64_t hasC
         return st;
     if (m_unit.depth() > 0) {
         // The topic gets the next number when its batch is stored.
-        if (m_pendingTopics.empty())
-            m_firstPendingTopic = m_unit.nextTopicId;
         m_pendingTopics.addInteger(moduleId);
         m_pendingTopics.addInteger(parentId);
         m_pendingTopics.addInteger(hasChild);
@@ -63,9 +61,9 @@ Status SqliteEngine::setTopic(int32_t topicId, int32_t hasChild)
         return st;
     // A topic still waiting in its batch is marked there; the topics already
     // stored are not touched by the batch, so they need not wait for it.
-    if (!m_pendingTopics.empty() && topicId >= m_firstPendingTopic
-        && topicId < m_firstPendingTopic + static_cast<int64_t>(m_pendingTopics.size())) {
-        m_pendingTopics.setInteger(static_cast<size_t>(topicId - m_firstPendingTopic), 2, hasChild);
+    const int64_t firstWaiting = m_unit.nextTopicId - static_cast<int64_t>(m_pendingTopics.size());
+    if (!m_pendingTopics.empty() && topicId >= firstWaiting && topicId < m_unit.nextTopicId) {
+        m_pendingTopics.setInteger(static_cast<size_t>(topicId - firstWaiting), 2, hasChild);
         return {};
     }
     StatementRun r(m_statements.setTopic);
